@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds and runs the demonstration. On a desktop it opens on your display and asks its question.
+# With no display it runs under Xvfb, answers the question (No: the 800 x 600 window), lets the demo
+# draw, saves a screenshot and closes the window.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+build=${NEMBRA_BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target nembra-demo nembra-xdriver
+demo="$PWD/$build/bin/nembra-demo"
+driver="$PWD/$build/bin/nembra-xdriver"
+title="Dimostrazione di FX_TextureBumpMap e FX_Cartoon"
+
+if [ -n "${DISPLAY:-}" ] && "$driver" probe >/dev/null 2>&1; then
+  exec "$demo"
+fi
+
+shot=${NEMBRA_SCREENSHOT:-$PWD/$build/nembra-demo.png}
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fifo" >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; rm -f "$fifo"' EXIT
+read -r number <"$fifo"
+export DISPLAY=":$number"
+export LIBGL_ALWAYS_SOFTWARE=1
+echo "demo: no display, running under Xvfb on $DISPLAY"
+
+"$demo" &
+pid=$!
+"$driver" wait-window "Video!" 20 >/dev/null
+"$driver" key n
+"$driver" wait-window "$title" 20 >/dev/null
+sleep 3
+"$driver" screenshot "$title" "$shot"
+"$driver" close "$title"
+status=0
+wait $pid || status=$?
+echo "demo: ended with exit code $status; screenshot: $shot"
+exit $status
