@@ -9,7 +9,7 @@ packages=(
   libx11-dev libxext-dev libxcursor-dev libxft-dev libxtst-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libgtest-dev libbenchmark-dev
-  xvfb xauth clang-format
+  xvfb xauth openbox clang-format
 )
 
 missing=()

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 using namespace nembra;
@@ -243,28 +244,80 @@ TEST(GlWindow, FullScreenTakesTheScreenSize) {
         testing::ExitedWithCode(0), "WIDTH=1920 HEIGHT=1080 window=0,0 1920x1080");
 }
 
-// The window manager's close request is a request: WM_CLOSE's default destroys the window.
+// Under a window manager the frame counts into the outer size, and the window stands at (0, 0).
+void UnderWindowManager(bool fullScreen) {
+    xsupport::XvfbServer server(1024, 768);
+    setenv("DISPLAY", server.display().c_str(), 1);
+    xsupport::ChildProcess wm({"openbox", "--sm-disable"}, {"DISPLAY=" + server.display()});
+    xsupport::XClient x(server.display());
+    // The window manager is ready once it announces itself on the root window.
+    Display* dpy = static_cast<Display*>(x.nativeDisplay());
+    const Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", False);
+    bool ready = false;
+    for (int i = 0; i < 500 && !ready; ++i) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(dpy, x.root(), check, 0, 1, False, AnyPropertyType, &type, &format, &count, &after, &data);
+        ready = data && count == 1;
+        if (data)
+            XFree(data);
+        if (!ready)
+            usleep(10000);
+    }
+    CREATEOGLWINDOW(kTitle, 800, 600, 32, fullScreen);
+    Drain();
+    win::RECT outer{};
+    win::RECT client{};
+    win::GetWindowRect(HWINDOW, &outer);
+    win::GetClientRect(HWINDOW, &client);
+    std::fprintf(stderr, "wm=%d outer=%d,%d,%d,%d client=%dx%d framed=%d\n", ready, outer.left, outer.top, outer.right,
+                 outer.bottom, client.right, client.bottom, client.right < outer.right - outer.left);
+    std::exit(0);
+}
+
+TEST(GlWindow, WindowedUnderAWindowManagerCountsTheFrame) {
+    EXPECT_EXIT(UnderWindowManager(false), testing::ExitedWithCode(0),
+                "wm=1 outer=0,0,800,600 client=[0-9]+x[0-9]+ framed=1");
+}
+
+TEST(GlWindow, FullScreenUnderAWindowManagerHasNoFrame) {
+    EXPECT_EXIT(UnderWindowManager(true), testing::ExitedWithCode(0),
+                "wm=1 outer=0,0,1024,768 client=1024x768 framed=0");
+}
+
+// The window manager's close request and Alt+F4 are requests: WM_CLOSE's default destroys the window.
+void CloseFromOutside(bool altF4) {
+    EnsureWindow();
+    RecordMessages();
+    xsupport::XClient x(std::getenv("DISPLAY"));
+    const unsigned long window = x.waitForWindow(kTitleUtf8, 5s);
+    if (altF4) {
+        x.setInputFocus(window);
+        x.tapKeyWithModifier("Alt_L", "F4");
+    } else {
+        x.sendCloseRequest(window);
+    }
+    for (int i = 0; i < 5000 && ACTIVE; ++i) {
+        SETGLMSG();
+        usleep(1000);
+    }
+    const bool gone = x.waitForWindowGone(kTitleUtf8, 2s);
+    std::fprintf(stderr, "close=%d destroy=%d active=%d gone=%d\n", Count(WM_CLOSE), Count(WM_DESTROY), ACTIVE, gone);
+    // The frame in progress still swaps, quietly failing, and shutting down still works.
+    const BOOL swapped = SwapBuffers(DCWINDOW);
+    DELETEOGLWINDOW();
+    std::fprintf(stderr, "swap after close=%d destroy after delete=%d\n", swapped, Count(WM_DESTROY));
+    std::exit(0);
+}
+
 TEST(GlWindow, CloseRequestEndsInOneDestroy) {
-    EXPECT_EXIT(
-        {
-            EnsureWindow();
-            RecordMessages();
-            xsupport::XClient x(std::getenv("DISPLAY"));
-            x.sendCloseRequest(x.waitForWindow(kTitleUtf8, 5s));
-            for (int i = 0; i < 5000 && ACTIVE; ++i) {
-                SETGLMSG();
-                usleep(1000);
-            }
-            const bool gone = x.waitForWindowGone(kTitleUtf8, 2s);
-            std::fprintf(stderr, "close=%d destroy=%d active=%d gone=%d\n", Count(WM_CLOSE), Count(WM_DESTROY),
-                         ACTIVE, gone);
-            // The frame in progress still swaps, quietly failing, and shutting down still works.
-            const BOOL swapped = SwapBuffers(DCWINDOW);
-            DELETEOGLWINDOW();
-            std::fprintf(stderr, "swap after close=%d destroy after delete=%d\n", swapped, Count(WM_DESTROY));
-            std::exit(0);
-        },
-        testing::ExitedWithCode(0), "close=1 destroy=1 active=0 gone=1\nswap after close=0 destroy after delete=1");
+    for (bool altF4 : {false, true}) {
+        SCOPED_TRACE(altF4 ? "Alt+F4" : "WM_DELETE_WINDOW");
+        EXPECT_EXIT(CloseFromOutside(altF4), testing::ExitedWithCode(0),
+                    "close=1 destroy=1 active=0 gone=1\nswap after close=0 destroy after delete=1");
+    }
 }
 
 TEST(GlWindow, DeleteGivesExactlyOneDestroy) {

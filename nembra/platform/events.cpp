@@ -129,6 +129,7 @@ QueuedMessage Message(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, Tim
     queued.msg.lParam = lParam;
     queued.msg.time = static_cast<DWORD>(time);
     queued.msg.pt = {rootX, rootY};
+    P().lastPointer = queued.msg.pt;
     return queued;
 }
 
@@ -237,7 +238,8 @@ void OnClientMessage(WindowRecord* rec, XClientMessageEvent& client) {
     if (client.message_type == atom.WM_PROTOCOLS && client.format == 32 &&
         static_cast<Atom>(client.data.l[0]) == atom.WM_DELETE_WINDOW) {
         // The close box: a request, handled like the system menu's Close.
-        Post(Message(rec->handle, WM_SYSCOMMAND, SC_CLOSE, 0, CurrentTime, 0, 0));
+        const POINT pt = P().lastPointer;
+        Post(Message(rec->handle, WM_SYSCOMMAND, SC_CLOSE, 0, CurrentTime, pt.x, pt.y));
     }
 }
 

@@ -19,11 +19,10 @@ bool Matches(const MSG& msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     return (!hwnd || msg.hwnd == hwnd) && InRange(msg.message, filterMin, filterMax);
 }
 
+// A message made here carries the time and the pointer position last reported by the server.
 void Stamp(MSG& msg) {
     msg.time = GetTickCount();
-    POINT pt;
-    if (GetCursorPos(&pt))
-        msg.pt = pt;
+    msg.pt = P().lastPointer;
 }
 
 // Blocks until the X connection has something to read; false when there is no connection.

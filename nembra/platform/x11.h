@@ -132,6 +132,7 @@ struct Platform {
     bool quitPosted = false;
     int quitCode = 0;
     HWND capture = 0;
+    POINT lastPointer; // screen position of the last pointer or key event
     bool keyDown[256] = {};
 
     // X error trap (see ErrorTrap).
