@@ -6,18 +6,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-build=${NEMBRA_BUILD_DIR:-build}
+build=$(realpath -m "${NEMBRA_BUILD_DIR:-build}")
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target nembra-demo nembra-xdriver
-demo="$PWD/$build/bin/nembra-demo"
-driver="$PWD/$build/bin/nembra-xdriver"
+demo="$build/bin/nembra-demo"
+driver="$build/bin/nembra-xdriver"
 title="Dimostrazione di FX_TextureBumpMap e FX_Cartoon"
 
 if [ -n "${DISPLAY:-}" ] && "$driver" probe >/dev/null 2>&1; then
   exec "$demo"
 fi
 
-shot=${NEMBRA_SCREENSHOT:-$PWD/$build/nembra-demo.png}
+shot=${NEMBRA_SCREENSHOT:-$build/nembra-demo.png}
 fifo=$(mktemp -u)
 mkfifo "$fifo"
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fifo" >/dev/null 2>&1 &

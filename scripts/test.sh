@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-build=${NEMBRA_BUILD_DIR:-build}
+build=$(realpath -m "${NEMBRA_BUILD_DIR:-build}")
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNEMBRA_WERROR=ON
 cmake --build "$build"
 # Mesa's software rasteriser; a GPU driver is never needed for the tests.

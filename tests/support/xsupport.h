@@ -22,7 +22,7 @@ public:
     XvfbServer& operator=(const XvfbServer&) = delete;
 
     const std::string& display() const { return display_; } // ":N"
-    bool running() const;                                  // false once the server process ended
+    bool running() const;                                   // false once the server process ended
     void kill();                                            // SIGKILL now (for fault tests)
 
 private:
@@ -52,7 +52,8 @@ public:
     bool waitForWindowGone(const std::string& titleUtf8, std::chrono::milliseconds timeout);
 
     std::optional<Geometry> geometry(unsigned long window);
-    std::string title(unsigned long window);      // _NET_WM_NAME if set (UTF-8), else WM_NAME converted from Latin-1 to UTF-8
+    // _NET_WM_NAME if set (UTF-8), else WM_NAME converted from Latin-1 to UTF-8.
+    std::string title(unsigned long window);
     std::string wmClassName(unsigned long window); // the class part of WM_CLASS
     std::vector<unsigned long> children(unsigned long window);
     unsigned long root() const;
@@ -66,7 +67,7 @@ public:
     // XTest input. Key names are X keysym names ("n", "Escape", "Return", "Tab", "space", "F4").
     void keyDown(const std::string& keysymName);
     void keyUp(const std::string& keysymName);
-    void tapKey(const std::string& keysymName);                         // down + up
+    void tapKey(const std::string& keysymName);                              // down + up
     void tapKeyWithModifier(const std::string& mod, const std::string& key); // e.g. ("Alt_L", "F4")
     void movePointer(int rootX, int rootY);
     void buttonDown(int button); // 1 left, 2 middle, 3 right
@@ -77,7 +78,7 @@ public:
     // Sends the WM_PROTOCOLS / WM_DELETE_WINDOW client message a window manager sends for the close box.
     void sendCloseRequest(unsigned long window);
 
-    void sync(); // XSync(display, False)
+    void sync();                                 // XSync(display, False)
     void* nativeDisplay() const { return dpy_; } // Display*
 
 private:
