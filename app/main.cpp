@@ -7,8 +7,7 @@
 int main() {
     using namespace nembra;
 
-    const int answer =
-        MessageBoxA(0, "Settare lo schermo intero?  ", "Video!", MB_YESNO | MB_ICONQUESTION);
+    const int answer = MessageBoxA(0, "Settare lo schermo intero?  ", "Video!", MB_YESNO | MB_ICONQUESTION);
     FULLSCREEN = answer != IDNO;
     OGLWINDOWSETTING(ARROW, "", GENERIC, "");
     CREATEOGLWINDOW("Dimostrazione di FX_TextureBumpMap e FX_Cartoon", 800, 600, 32, FULLSCREEN);

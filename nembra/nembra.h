@@ -367,19 +367,19 @@ static_assert(GL_CLAMP_TO_EDGE == 33071 && GL_BGR == 32992);
 // ---------------------------------------------------------------------------------------------------
 
 // Window, context and mode.
-extern HWND HWINDOW;           // the GL window
-extern HDC DCWINDOW;           // its device context, held from context set-up until DELETEOGLWINDOW
-extern HGLRC RCWINDOW;         // the GL rendering context
-extern std::int32_t WIDTH;     // window size as passed to creation (outer size); the screen's in full screen
+extern HWND HWINDOW;       // the GL window
+extern HDC DCWINDOW;       // its device context, held from context set-up until DELETEOGLWINDOW
+extern HGLRC RCWINDOW;     // the GL rendering context
+extern std::int32_t WIDTH; // window size as passed to creation (outer size); the screen's in full screen
 extern std::int32_t HEIGHT;
-extern std::int32_t BITS;      // bit count asked of the pixel format (0 to 255)
-extern BYTEBOOL FULLSCREEN;    // full-screen mode for window creation
-extern BYTEBOOL ACTIVE;        // true from the window's WM_CREATE to its first WM_DESTROY
+extern std::int32_t BITS;   // bit count asked of the pixel format (0 to 255)
+extern BYTEBOOL FULLSCREEN; // full-screen mode for window creation
+extern BYTEBOOL ACTIVE;     // true from the window's WM_CREATE to its first WM_DESTROY
 extern std::int32_t SETTYPECURSOR;
 extern std::int32_t SETTYPEICON;
 extern const char* CURSORFILE; // the caller's text, kept as a pointer
 extern const char* ICONFILE;
-extern MSG MSG_;               // the message last taken by SETGLMSG
+extern MSG MSG_;                  // the message last taken by SETGLMSG
 extern WNDCLASSEXA WINDOWCLASSEX; // description of the IMAGEBUTTON class
 
 // Menus and status bar: hooks and layout that the calling program supplies before CREATEOGLWINDOW.
@@ -457,8 +457,8 @@ void OGLWINDOWSETTING(std::int32_t TYPECURSOR, const char* CURFILE, std::int32_t
 // Creates the GL window and its rendering context, current on the calling thread. Returns true; on
 // failure it shows one of the library's fatal messages and ends the program with exit code 1. One
 // window per process: a second call ends the program with the registration message.
-BYTEBOOL CREATEOGLWINDOW(const char* APPNAME, std::int32_t APPWIDTH, std::int32_t APPHEIGHT,
-                         std::int32_t APPBITS, BYTEBOOL APPFULLSCREEN);
+BYTEBOOL CREATEOGLWINDOW(const char* APPNAME, std::int32_t APPWIDTH, std::int32_t APPHEIGHT, std::int32_t APPBITS,
+                         BYTEBOOL APPFULLSCREEN);
 // Releases the rendering and device contexts and destroys the window (one WM_DESTROY).
 void DELETEOGLWINDOW();
 // Creates a status bar ("Percorso file", MAXSTATUSITEM parts) in PARENT; returns it, also in AWND.

@@ -42,8 +42,22 @@ void ExpectIdentityModelview() {
 
 void ExpectPerspective(double aspect, double farPlane) {
     const double f = 1.0 / std::tan(22.5 * M_PI / 180.0), nearPlane = 0.1;
-    const double expected[16] = {f / aspect, 0, 0, 0, 0, f, 0, 0, 0, 0, (farPlane + nearPlane) / (nearPlane - farPlane),
-                                 -1, 0, 0, 2 * farPlane * nearPlane / (nearPlane - farPlane), 0};
+    const double expected[16] = {f / aspect,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 f,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 (farPlane + nearPlane) / (nearPlane - farPlane),
+                                 -1,
+                                 0,
+                                 0,
+                                 2 * farPlane * nearPlane / (nearPlane - farPlane),
+                                 0};
     ExpectMatrix(Get(GL_PROJECTION_MATRIX), expected);
 }
 

@@ -209,8 +209,8 @@ TEST(StatusBar, CreatedWithTheWindowWithItsTextAndParts) {
             win::GetClientRect(HWINDOW, &client);
             win::GetWindowRect(HSTATUS, &bar);
             std::fprintf(stderr, "same=%d parts=%d:%d,%d,%d text=%s filename=%s padded=%d id=%d bottom=%d/%d\n",
-                         HSTATUS == AWND, static_cast<int>(count), parts[0], parts[1], parts[2], text, FILENAME,
-                         padded, win::GetDlgCtrlID(HSTATUS), bar.bottom, client.bottom);
+                         HSTATUS == AWND, static_cast<int>(count), parts[0], parts[1], parts[2], text, FILENAME, padded,
+                         win::GetDlgCtrlID(HSTATUS), bar.bottom, client.bottom);
             std::exit(0);
         },
         testing::ExitedWithCode(0),
@@ -237,8 +237,8 @@ TEST(GlWindow, FullScreenTakesTheScreenSize) {
             xsupport::XClient x(server.display());
             const unsigned long window = x.waitForWindow(kTitleUtf8, 5s);
             const auto g = x.geometry(window);
-            std::fprintf(stderr, "WIDTH=%d HEIGHT=%d window=%d,%d %dx%d\n", WIDTH, HEIGHT, g ? g->x : -1,
-                         g ? g->y : -1, g ? g->width : -1, g ? g->height : -1);
+            std::fprintf(stderr, "WIDTH=%d HEIGHT=%d window=%d,%d %dx%d\n", WIDTH, HEIGHT, g ? g->x : -1, g ? g->y : -1,
+                         g ? g->width : -1, g ? g->height : -1);
             std::exit(0);
         },
         testing::ExitedWithCode(0), "WIDTH=1920 HEIGHT=1080 window=0,0 1920x1080");

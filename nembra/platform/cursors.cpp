@@ -12,7 +12,7 @@ namespace {
 
 struct SystemCursor {
     UINT id;
-    const char* themeName; // name in the freedesktop cursor themes
+    const char* themeName;  // name in the freedesktop cursor themes
     unsigned int fontShape; // fallback from the core cursor font
 };
 

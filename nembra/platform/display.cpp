@@ -11,6 +11,8 @@
 #include <ctime>
 #include <cstring>
 
+#include <unistd.h>
+
 namespace win::x11 {
 
 Platform& P() {
@@ -85,8 +87,17 @@ void ChooseGlVisual(Platform& p) {
     int errorBase = 0, eventBase = 0;
     if (!glXQueryExtension(p.display, &errorBase, &eventBase))
         return;
-    const int attributes[] = {GLX_X_RENDERABLE, 1,  GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_RENDER_TYPE, GLX_RGBA_BIT,
-                              GLX_DOUBLEBUFFER, 1,  GLX_DEPTH_SIZE,    1,              0};
+    const int attributes[] = {GLX_X_RENDERABLE,
+                              1,
+                              GLX_DRAWABLE_TYPE,
+                              GLX_WINDOW_BIT,
+                              GLX_RENDER_TYPE,
+                              GLX_RGBA_BIT,
+                              GLX_DOUBLEBUFFER,
+                              1,
+                              GLX_DEPTH_SIZE,
+                              1,
+                              0};
     int count = 0;
     GLXFBConfig* configs = glXChooseFBConfig(p.display, p.screen, attributes, &count);
     if (!configs)
@@ -161,6 +172,15 @@ int ErrorTrap::sync() {
     return p.trappedError;
 }
 
+std::string ProgramName() {
+    char path[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return "nembra";
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
 bool WmSupports(Atom hint) {
     Display* dpy = Dpy();
     if (!dpy)
@@ -190,8 +210,8 @@ bool WmSupports(Atom hint) {
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     bool found = false;
-    if (XGetWindowProperty(dpy, p.root, p.atom.NET_SUPPORTED, 0, 4096, XFalse, XA_ATOM, &type, &format, &count,
-                           &after, &data) == XSuccess &&
+    if (XGetWindowProperty(dpy, p.root, p.atom.NET_SUPPORTED, 0, 4096, XFalse, XA_ATOM, &type, &format, &count, &after,
+                           &data) == XSuccess &&
         data && format == 32) {
         const Atom* atoms = reinterpret_cast<const Atom*>(data);
         for (unsigned long i = 0; i < count && !found; ++i)
@@ -247,12 +267,9 @@ int GetSystemMetrics(int index) {
     if (!dpy)
         return 0;
     switch (index) {
-    case SM_CXSCREEN:
-        return DisplayWidth(dpy, P().screen);
-    case SM_CYSCREEN:
-        return DisplayHeight(dpy, P().screen);
-    default:
-        return 0;
+    case SM_CXSCREEN: return DisplayWidth(dpy, P().screen);
+    case SM_CYSCREEN: return DisplayHeight(dpy, P().screen);
+    default: return 0;
     }
 }
 

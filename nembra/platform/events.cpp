@@ -159,8 +159,8 @@ void OnKeyPress(WindowRecord* rec, XKeyEvent& key) {
         lParam |= 1L << 29;
     if (repeat)
         lParam |= 1L << 30;
-    QueuedMessage queued = Message(rec->handle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, code.vk, lParam, key.time,
-                                   key.x_root, key.y_root);
+    QueuedMessage queued =
+        Message(rec->handle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, code.vk, lParam, key.time, key.x_root, key.y_root);
     char text[8] = {};
     KeySym sym = 0;
     if (XLookupString(&key, text, sizeof text, &sym, nullptr) == 1)
@@ -211,8 +211,7 @@ void OnButton(WindowRecord* rec, XButtonEvent& button, bool press) {
         message = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
         flag = MK_RBUTTON;
         break;
-    default:
-        return;
+    default: return;
     }
     // wParam tells the buttons held after the event.
     const WPARAM wParam = press ? (held | flag) : (held & ~flag);

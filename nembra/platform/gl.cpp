@@ -133,8 +133,8 @@ void Describe(const ConfigInfo& c, PIXELFORMATDESCRIPTOR* out) {
     std::memset(out, 0, sizeof *out);
     out->nSize = sizeof *out;
     out->nVersion = 1;
-    out->dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | (c.doubleBuffer ? PFD_DOUBLEBUFFER : 0) |
-                   (c.stereo ? PFD_STEREO : 0);
+    out->dwFlags =
+        PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | (c.doubleBuffer ? PFD_DOUBLEBUFFER : 0) | (c.stereo ? PFD_STEREO : 0);
     out->iPixelType = PFD_TYPE_RGBA;
     out->cColorBits = static_cast<std::uint8_t>(c.red + c.green + c.blue);
     out->cRedBits = static_cast<std::uint8_t>(c.red);

@@ -152,9 +152,7 @@ void PostQuitMessage(int exitCode) {
 
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CLOSE:
-        DestroyWindow(hwnd);
-        return 0;
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE)
             SendMessageA(hwnd, WM_CLOSE, 0, 0);
@@ -190,12 +188,9 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         EndPaint(hwnd, &ps);
         return 0;
     }
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_SETTEXT:
-        return SetWindowTextA(hwnd, reinterpret_cast<const char*>(lParam));
-    default:
-        return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_SETTEXT: return SetWindowTextA(hwnd, reinterpret_cast<const char*>(lParam));
+    default: return 0;
     }
 }
 

@@ -203,8 +203,8 @@ BOOL GetClassInfoExA(HINSTANCE instance, const char* className, WNDCLASSEXA* out
 HINSTANCE GetModuleHandleA(const char* name); // the program's instance handle (1)
 
 // --- Windows ---
-HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menuOrId, HINSTANCE instance, void* param);
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menuOrId, HINSTANCE instance, void* param);
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 BOOL ShowWindow(HWND hwnd, int command);

@@ -25,15 +25,6 @@ const WindowClass* FindClass(const char* name) {
     return it == P().classes.end() ? nullptr : &it->second;
 }
 
-std::string ProgramName() {
-    char path[4096] = {};
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return "nembra";
-    const char* slash = std::strrchr(path, '/');
-    return slash ? slash + 1 : path;
-}
-
 // _MOTIF_WM_HINTS: the de-facto way to ask a window manager for a given set of decorations.
 struct MotifHints {
     unsigned long flags;

@@ -9,7 +9,7 @@
 namespace nembra {
 namespace {
 
-constexpr DWORD STYLE_WINDOWED = 0x96CA0000; // pop-up, visible, clipping, caption, system menu, minimise box
+constexpr DWORD STYLE_WINDOWED = 0x96CA0000;   // pop-up, visible, clipping, caption, system menu, minimise box
 constexpr DWORD STYLE_FULLSCREEN = 0x96880000; // pop-up, visible, clipping, thin border, system menu
 constexpr UINT STATUSBAR_ID = 30482;
 constexpr const char* GLWINDOW_CLASS = "GLWindow";
@@ -84,10 +84,9 @@ HWND WINDOWCREATE(const char* PCAPPLICATIONNAME) {
         WIDTH = win::GetSystemMetrics(win::SM_CXSCREEN);
         HEIGHT = win::GetSystemMetrics(win::SM_CYSCREEN);
     }
-    const HWND handle = win::CreateWindowExA(0, GLWINDOW_CLASS, PCAPPLICATIONNAME,
-                                             FULLSCREEN ? STYLE_FULLSCREEN : STYLE_WINDOWED, win::CW_USEDEFAULT,
-                                             win::CW_USEDEFAULT, WIDTH, HEIGHT, 0, 0,
-                                             win::GetModuleHandleA(nullptr), nullptr);
+    const HWND handle = win::CreateWindowExA(
+        0, GLWINDOW_CLASS, PCAPPLICATIONNAME, FULLSCREEN ? STYLE_FULLSCREEN : STYLE_WINDOWED, win::CW_USEDEFAULT,
+        win::CW_USEDEFAULT, WIDTH, HEIGHT, 0, 0, win::GetModuleHandleA(nullptr), nullptr);
     if (handle) {
         win::ShowWindow(handle, win::SW_SHOWDEFAULT);
         win::UpdateWindow(handle);
@@ -167,9 +166,7 @@ HWND CREATESTATUSBAR(HWND PARENT) {
 
 LRESULT GLWNDPROC(HWND WINDOW, UINT AMESSAGE, WPARAM WPARAM_, LPARAM LPARAM_) {
     switch (AMESSAGE) {
-    case WM_CREATE:
-        ACTIVE = true;
-        return 0;
+    case WM_CREATE: ACTIVE = true; return 0;
     case WM_DESTROY:
         ACTIVE = false;
         win::PostQuitMessage(0);
@@ -182,8 +179,7 @@ LRESULT GLWNDPROC(HWND WINDOW, UINT AMESSAGE, WPARAM WPARAM_, LPARAM LPARAM_) {
         win::EndPaint(WINDOW, &ps);
         return 0;
     }
-    default:
-        return DefaultPath(WINDOW, AMESSAGE, WPARAM_, LPARAM_);
+    default: return DefaultPath(WINDOW, AMESSAGE, WPARAM_, LPARAM_);
     }
 }
 

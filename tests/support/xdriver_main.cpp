@@ -42,8 +42,8 @@ int run(int argc, char** argv) {
         const char* name;
         int min, max;
     };
-    static constexpr Arity commands[] = {
-        {"wait-window", 1, 2}, {"key", 1, 1}, {"screenshot", 2, 2}, {"close", 1, 1}, {"geometry", 1, 1}, {"probe", 0, 0}};
+    static constexpr Arity commands[] = {{"wait-window", 1, 2}, {"key", 1, 1},      {"screenshot", 2, 2},
+                                         {"close", 1, 1},       {"geometry", 1, 1}, {"probe", 0, 0}};
     const Arity* arity = nullptr;
     for (const auto& c : commands)
         if (command == c.name)
