@@ -78,6 +78,18 @@ TEST(GlWindow, WindowedKindAsTheXServerSeesIt) {
     const unsigned long window = x.waitForWindow(kTitleUtf8, 5s);
     ASSERT_NE(window, 0ul) << "no window titled with the UTF-8 form of the Latin-1 title";
     EXPECT_EQ(x.wmClassName(window), "GLWindow");
+    // The generic application icon reaches the window as _NET_WM_ICON: width, height, then pixels.
+    Display* dpy = static_cast<Display*>(x.nativeDisplay());
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* icon = nullptr;
+    XGetWindowProperty(dpy, window, XInternAtom(dpy, "_NET_WM_ICON", False), 0, 1 << 16, False, AnyPropertyType, &type,
+                       &format, &count, &after, &icon);
+    ASSERT_NE(icon, nullptr);
+    const long* words = reinterpret_cast<const long*>(icon);
+    EXPECT_EQ(count, 2 + static_cast<unsigned long>(words[0] * words[1]));
+    XFree(icon);
     const auto geometry = x.geometry(window);
     ASSERT_TRUE(geometry);
     // No window manager under Xvfb: no frame, so the client area is the whole outer size.
@@ -187,6 +199,22 @@ TEST(MessagePump, StatusBarRepaintedOnTheDefaultPath) {
             std::exit(0);
         },
         testing::ExitedWithCode(0), "paint pending before=1 after=0");
+}
+
+// The menu-bar hook runs during creation when menus are on; a nil hook is skipped.
+int g_menuBarCalls = 0;
+
+void CreateWithMenuHook(bool withHook) {
+    SHOWMENUBAR = true;
+    CREATEMENUBAR = withHook ? +[] { ++g_menuBarCalls; } : nullptr;
+    EnsureWindow();
+    std::fprintf(stderr, "created=%d hook calls=%d\n", ACTIVE, g_menuBarCalls);
+    std::exit(0);
+}
+
+TEST(GlWindow, MenuBarHookRunsOnceAndANilHookIsSkipped) {
+    EXPECT_EXIT(CreateWithMenuHook(true), testing::ExitedWithCode(0), "created=1 hook calls=1");
+    EXPECT_EXIT(CreateWithMenuHook(false), testing::ExitedWithCode(0), "created=1 hook calls=0");
 }
 
 TEST(StatusBar, CreatedWithTheWindowWithItsTextAndParts) {
