@@ -41,18 +41,30 @@ bool AllPixels(const std::vector<std::uint8_t>& rgb, std::uint8_t r, std::uint8_
 
 } // namespace
 
-TEST(Demo, AnsweredNoItOpensTheWindowDrawsFramesAndEndsOnTheCloseRequest) {
-    const std::string display = std::getenv("DISPLAY");
-    xsupport::ChildProcess demo({Demo()}, {"DISPLAY=" + display});
-    xsupport::XClient x(display);
-    const unsigned long window = StartAndAnswer(demo, x, "n");
+struct AnswerCase {
+    const char* name;
+    const char* key; // the answer, as a real key press
+    int screenWidth, screenHeight;
+    int windowWidth, windowHeight;
+};
+
+class DemoAnswered : public testing::TestWithParam<AnswerCase> {};
+
+// The window opens at (0, 0) in the size the answer asks for, shows swapped frames, and the close
+// request ends the program with exit code 0.
+TEST_P(DemoAnswered, OpensTheWindowDrawsFramesAndEndsOnTheCloseRequest) {
+    const AnswerCase& c = GetParam();
+    xsupport::XvfbServer server(c.screenWidth, c.screenHeight);
+    xsupport::ChildProcess demo({Demo()}, {"DISPLAY=" + server.display()});
+    xsupport::XClient x(server.display());
+    const unsigned long window = StartAndAnswer(demo, x, c.key);
     ASSERT_NE(window, 0ul);
     const auto geometry = x.geometry(window);
     ASSERT_TRUE(geometry);
     EXPECT_EQ(geometry->x, 0);
     EXPECT_EQ(geometry->y, 0);
-    EXPECT_EQ(geometry->width, 800);
-    EXPECT_EQ(geometry->height, 600);
+    EXPECT_EQ(geometry->width, c.windowWidth);
+    EXPECT_EQ(geometry->height, c.windowHeight);
     EXPECT_EQ(x.wmClassName(window), "GLWindow");
 
     // The window starts in its grey class background; swapped frames turn it to the black clear colour.
@@ -73,23 +85,10 @@ TEST(Demo, AnsweredNoItOpensTheWindowDrawsFramesAndEndsOnTheCloseRequest) {
     EXPECT_TRUE(x.waitForWindowGone(kTitle, 2s));
 }
 
-TEST(Demo, AnsweredYesItCoversTheScreen) {
-    xsupport::XvfbServer server(1280, 720);
-    xsupport::ChildProcess demo({Demo()}, {"DISPLAY=" + server.display()});
-    xsupport::XClient x(server.display());
-    const unsigned long window = StartAndAnswer(demo, x, "y");
-    ASSERT_NE(window, 0ul);
-    const auto geometry = x.geometry(window);
-    ASSERT_TRUE(geometry);
-    EXPECT_EQ(geometry->x, 0);
-    EXPECT_EQ(geometry->y, 0);
-    EXPECT_EQ(geometry->width, 1280);
-    EXPECT_EQ(geometry->height, 720);
-    x.sendCloseRequest(window);
-    const auto code = demo.wait(10s);
-    ASSERT_TRUE(code);
-    EXPECT_EQ(*code, 0);
-}
+INSTANTIATE_TEST_SUITE_P(Answers, DemoAnswered,
+                         testing::Values(AnswerCase{"NoOpensTheWindowedKind", "n", 1024, 768, 800, 600},
+                                         AnswerCase{"YesCoversTheScreen", "y", 1280, 720, 1280, 720}),
+                         [](const testing::TestParamInfo<AnswerCase>& info) { return info.param.name; });
 
 // Without a display the question goes to standard error with its default answer (Yes), and window
 // creation fails with the library's message and exit code 1.
