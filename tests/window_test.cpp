@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
 
@@ -302,12 +303,37 @@ void UnderWindowManager(bool fullScreen) {
     win::GetClientRect(HWINDOW, &client);
     std::fprintf(stderr, "wm=%d outer=%d,%d,%d,%d client=%dx%d framed=%d\n", ready, outer.left, outer.top, outer.right,
                  outer.bottom, client.right, client.bottom, client.right < outer.right - outer.left);
+    // What the window manager lets the user do with the window, as it announces it.
+    const unsigned long window = x.waitForWindow(kTitleUtf8, 5s);
+    auto allowed = [&](const char* action) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        const Atom wanted = XInternAtom(dpy, action, False);
+        bool found = false;
+        // The window manager sets the list once it manages the window; give it a moment.
+        for (int i = 0; i < 200 && !data; ++i) {
+            XGetWindowProperty(dpy, window, XInternAtom(dpy, "_NET_WM_ALLOWED_ACTIONS", False), 0, 64, False, XA_ATOM,
+                               &type, &format, &count, &after, &data);
+            if (!data)
+                usleep(10000);
+        }
+        for (unsigned long i = 0; data && i < count; ++i)
+            found = found || reinterpret_cast<const Atom*>(data)[i] == wanted;
+        if (data)
+            XFree(data);
+        return found;
+    };
+    std::fprintf(stderr, "close=%d minimize=%d maximize=%d resize=%d\n", allowed("_NET_WM_ACTION_CLOSE"),
+                 allowed("_NET_WM_ACTION_MINIMIZE"), allowed("_NET_WM_ACTION_MAXIMIZE_HORZ"),
+                 allowed("_NET_WM_ACTION_RESIZE"));
     std::exit(0);
 }
 
 TEST(GlWindow, WindowedUnderAWindowManagerCountsTheFrame) {
     EXPECT_EXIT(UnderWindowManager(false), testing::ExitedWithCode(0),
-                "wm=1 outer=0,0,800,600 client=[0-9]+x[0-9]+ framed=1");
+                "wm=1 outer=0,0,800,600 client=[0-9]+x[0-9]+ framed=1\nclose=1 minimize=1 maximize=0 resize=0");
 }
 
 TEST(GlWindow, FullScreenUnderAWindowManagerHasNoFrame) {

@@ -33,8 +33,8 @@ constexpr UINT kCursorIds[17] = {0,
                                  win::IDC_APPSTARTING,
                                  win::IDC_HELP};
 
-// Cursor and icon files are read by the cursor-file loader; until a file can be read, the window
-// falls back to the arrow and the generic icon and says so.
+// Cursor and icon files are not read yet: the window falls back to the arrow and the generic icon,
+// and says so.
 HCURSOR CursorFromFile(const char* file) {
     std::fprintf(stderr, "nembra: cannot load the cursor file \"%s\"; using the arrow\n",
                  win::Latin1ToUtf8(file).c_str());
