@@ -118,12 +118,12 @@ HICON LoadIconA(HINSTANCE, UINT id) {
 HBRUSH GetSysColorBrush(int index) {
     if (index != COLOR_BTNFACE)
         return 0;
-    static HBRUSH buttonFace = 0;
-    if (!buttonFace) {
-        buttonFace = P().newHandle();
-        P().brushes[buttonFace] = 0xF0F0F0; // the button-face grey of current desktops
+    Platform& p = P();
+    if (!p.buttonFaceBrush) {
+        p.buttonFaceBrush = p.newHandle();
+        p.brushes[p.buttonFaceBrush] = 0xF0F0F0; // the button-face grey of current desktops
     }
-    return buttonFace;
+    return p.buttonFaceBrush;
 }
 
 } // namespace win

@@ -50,7 +50,6 @@ void InternAtoms(Display* dpy, Atoms& a) {
     } entries[] = {
         {&a.WM_PROTOCOLS, "WM_PROTOCOLS"},
         {&a.WM_DELETE_WINDOW, "WM_DELETE_WINDOW"},
-        {&a.WM_STATE, "WM_STATE"},
         {&a.UTF8_STRING, "UTF8_STRING"},
         {&a.NET_WM_NAME, "_NET_WM_NAME"},
         {&a.NET_WM_ICON_NAME, "_NET_WM_ICON_NAME"},
@@ -58,7 +57,6 @@ void InternAtoms(Display* dpy, Atoms& a) {
         {&a.NET_WM_PID, "_NET_WM_PID"},
         {&a.NET_WM_STATE, "_NET_WM_STATE"},
         {&a.NET_WM_STATE_FULLSCREEN, "_NET_WM_STATE_FULLSCREEN"},
-        {&a.NET_WM_STATE_ABOVE, "_NET_WM_STATE_ABOVE"},
         {&a.NET_FRAME_EXTENTS, "_NET_FRAME_EXTENTS"},
         {&a.NET_REQUEST_FRAME_EXTENTS, "_NET_REQUEST_FRAME_EXTENTS"},
         {&a.NET_SUPPORTING_WM_CHECK, "_NET_SUPPORTING_WM_CHECK"},

@@ -121,13 +121,13 @@ KeyCode VirtualKeyOf(Display* dpy, const XKeyEvent& key) {
 
 void Post(const QueuedMessage& queued) { P().queue.push_back(queued); }
 
-QueuedMessage Message(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, Time time, int rootX, int rootY) {
+QueuedMessage Message(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, int rootX, int rootY) {
     QueuedMessage queued;
     queued.msg.hwnd = hwnd;
     queued.msg.message = message;
     queued.msg.wParam = wParam;
     queued.msg.lParam = lParam;
-    queued.msg.time = static_cast<DWORD>(time);
+    queued.msg.time = GetTickCount(); // the same clock as posted messages, not the server's
     queued.msg.pt = {rootX, rootY};
     P().lastPointer = queued.msg.pt;
     return queued;
@@ -160,7 +160,7 @@ void OnKeyPress(WindowRecord* rec, XKeyEvent& key) {
     if (repeat)
         lParam |= 1L << 30;
     QueuedMessage queued =
-        Message(rec->handle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, code.vk, lParam, key.time, key.x_root, key.y_root);
+        Message(rec->handle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, code.vk, lParam, key.x_root, key.y_root);
     char text[8] = {};
     KeySym sym = 0;
     if (XLookupString(&key, text, sizeof text, &sym, nullptr) == 1)
@@ -181,7 +181,7 @@ void OnKeyRelease(WindowRecord* rec, XKeyEvent& key) {
         lParam |= 1L << 24;
     if (alt)
         lParam |= 1L << 29;
-    Post(Message(rec->handle, system ? WM_SYSKEYUP : WM_KEYUP, code.vk, lParam, key.time, key.x_root, key.y_root));
+    Post(Message(rec->handle, system ? WM_SYSKEYUP : WM_KEYUP, code.vk, lParam, key.x_root, key.y_root));
 }
 
 void OnButton(WindowRecord* rec, XButtonEvent& button, bool press) {
@@ -192,8 +192,8 @@ void OnButton(WindowRecord* rec, XButtonEvent& button, bool press) {
         // The wheel reports whole notches of 120, with the pointer's screen position.
         const int delta = button.button == Button4 ? 120 : -120;
         const WPARAM wParam = (held & 0xFFFF) | (static_cast<WPARAM>(static_cast<std::uint16_t>(delta)) << 16);
-        Post(Message(rec->handle, WM_MOUSEWHEEL, wParam, PackPoint(button.x_root, button.y_root), button.time,
-                     button.x_root, button.y_root));
+        Post(Message(rec->handle, WM_MOUSEWHEEL, wParam, PackPoint(button.x_root, button.y_root), button.x_root,
+                     button.y_root));
         return;
     }
     UINT message = 0;
@@ -215,14 +215,13 @@ void OnButton(WindowRecord* rec, XButtonEvent& button, bool press) {
     }
     // wParam tells the buttons held after the event.
     const WPARAM wParam = press ? (held | flag) : (held & ~flag);
-    Post(Message(rec->handle, message, wParam, PackPoint(button.x, button.y), button.time, button.x_root,
-                 button.y_root));
+    Post(Message(rec->handle, message, wParam, PackPoint(button.x, button.y), button.x_root, button.y_root));
 }
 
 void OnMotion(WindowRecord* rec, XMotionEvent& motion) {
     auto& queue = P().queue;
     QueuedMessage move = Message(rec->handle, WM_MOUSEMOVE, MouseFlags(motion.state), PackPoint(motion.x, motion.y),
-                                 motion.time, motion.x_root, motion.y_root);
+                                 motion.x_root, motion.y_root);
     // At most one move waits at the end of the queue; it carries the latest position.
     if (!queue.empty() && queue.back().msg.message == WM_MOUSEMOVE && queue.back().msg.hwnd == rec->handle)
         queue.back() = move;
@@ -238,7 +237,7 @@ void OnClientMessage(WindowRecord* rec, XClientMessageEvent& client) {
         static_cast<Atom>(client.data.l[0]) == atom.WM_DELETE_WINDOW) {
         // The close box: a request, handled like the system menu's Close.
         const POINT pt = P().lastPointer;
-        Post(Message(rec->handle, WM_SYSCOMMAND, SC_CLOSE, 0, CurrentTime, pt.x, pt.y));
+        Post(Message(rec->handle, WM_SYSCOMMAND, SC_CLOSE, 0, pt.x, pt.y));
     }
 }
 

@@ -252,7 +252,7 @@ HGLRC wglCreateContext(HDC dc) {
     if (trap.sync() != 0 || !context)
         return 0;
     const HGLRC rc = P().newHandle();
-    P().glContexts[rc] = GlContext{context, rec->fbconfig};
+    P().glContexts[rc] = GlContext{context};
     return rc;
 }
 

@@ -292,31 +292,8 @@ bool MessageBoxWindow::create() {
 
 void MessageBoxWindow::setProperties() {
     Platform& p = P();
-    // WM_NAME is a STRING property, Latin-1 by ICCCM: the caption's bytes go as they are.
-    const auto* latin1 = reinterpret_cast<const unsigned char*>(caption_.data());
-    XChangeProperty(dpy_, xid_, XA_WM_NAME, XA_STRING, 8, PropModeReplace, latin1, static_cast<int>(caption_.size()));
-    XChangeProperty(dpy_, xid_, XA_WM_ICON_NAME, XA_STRING, 8, PropModeReplace, latin1,
-                    static_cast<int>(caption_.size()));
-    const std::string utf8 = Latin1ToUtf8(caption_.c_str());
-    const auto* utf8Bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-    XChangeProperty(dpy_, xid_, p.atom.NET_WM_NAME, p.atom.UTF8_STRING, 8, PropModeReplace, utf8Bytes,
-                    static_cast<int>(utf8.size()));
-    XChangeProperty(dpy_, xid_, p.atom.NET_WM_ICON_NAME, p.atom.UTF8_STRING, 8, PropModeReplace, utf8Bytes,
-                    static_cast<int>(utf8.size()));
-
-    std::string resName = ProgramName();
-    std::string resClass = "MessageBox";
-    XClassHint classHint{resName.data(), resClass.data()};
-    XSetClassHint(dpy_, xid_, &classHint);
-
-    XWMHints* wmHints = XAllocWMHints();
-    if (wmHints) {
-        wmHints->flags = InputHint | StateHint;
-        wmHints->input = XTrue;
-        wmHints->initial_state = NormalState;
-        XSetWMHints(dpy_, xid_, wmHints);
-        XFree(wmHints);
-    }
+    // A title bar with a close box; no resizing, no maximising.
+    SetTopLevelProperties(dpy_, xid_, caption_, "MessageBox", WS_CAPTION | WS_SYSMENU);
     XSizeHints* sizeHints = XAllocSizeHints();
     if (sizeHints) {
         sizeHints->flags = PPosition | PSize | PMinSize | PMaxSize;
@@ -327,18 +304,9 @@ void MessageBoxWindow::setProperties() {
         XSetWMNormalHints(dpy_, xid_, sizeHints);
         XFree(sizeHints);
     }
-    Atom protocols[] = {p.atom.WM_DELETE_WINDOW};
-    XSetWMProtocols(dpy_, xid_, protocols, 1);
     Atom windowType[] = {p.atom.NET_WM_WINDOW_TYPE_DIALOG};
     XChangeProperty(dpy_, xid_, p.atom.NET_WM_WINDOW_TYPE, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(windowType), 1);
-    const long pid = static_cast<long>(getpid());
-    XChangeProperty(dpy_, xid_, p.atom.NET_WM_PID, XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pid), 1);
-    // Title bar with a close box, no resize or maximise: the same _MOTIF_WM_HINTS layout window.cpp uses.
-    const unsigned long motif[5] = {1 | 2, 4 | 32, 2 | 8 | 16, 0, 0};
-    XChangeProperty(dpy_, xid_, p.atom.MOTIF_WM_HINTS, p.atom.MOTIF_WM_HINTS, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(motif), 5);
 
     if (WindowRecord* ownerRec = owner_ ? TopLevelOf(FindWindow(owner_)) : nullptr) {
         XSetTransientForHint(dpy_, xid_, ownerRec->xid);

@@ -1,9 +1,6 @@
 // Latin-1 to UTF-8, and the UI font the stand-in draws its own controls with.
 #include "nembra/platform/text.h"
 
-#include <utility>
-#include <vector>
-
 namespace win {
 
 std::string Latin1ToUtf8(const char* text) {
@@ -26,18 +23,17 @@ std::string Latin1ToUtf8(const char* text) {
 namespace win::x11 {
 
 XftFont* UiFont(Display* dpy) {
-    // Opening a face costs a fontconfig match and a file load: once per display, failures included.
-    static std::vector<std::pair<Display*, XftFont*>> opened;
-    if (!dpy)
+    // Opening a face costs a fontconfig match and a file load: once, failures included.
+    Platform& p = P();
+    if (!dpy || dpy != p.display)
         return nullptr;
-    for (const auto& [display, font] : opened)
-        if (display == dpy)
-            return font;
-    // A pixel size rather than points, so the layout does not depend on the server's idea of its DPI.
-    XftFont* font = XftFontOpen(dpy, DefaultScreen(dpy), XFT_FAMILY, XftTypeString, "sans-serif", XFT_PIXEL_SIZE,
-                                XftTypeDouble, 13.0, nullptr);
-    opened.emplace_back(dpy, font);
-    return font;
+    if (!p.uiFontTried) {
+        p.uiFontTried = true;
+        // A pixel size rather than points, so the layout does not depend on the server's idea of its DPI.
+        p.uiFont = XftFontOpen(dpy, DefaultScreen(dpy), XFT_FAMILY, XftTypeString, "sans-serif", XFT_PIXEL_SIZE,
+                               XftTypeDouble, 13.0, nullptr);
+    }
+    return p.uiFont;
 }
 
 int UiLineHeight(XftFont* font) { return font ? font->ascent + font->descent : 15; }

@@ -2,14 +2,14 @@
 // status bar.
 #pragma once
 
-#include "nembra/platform/x11.h" // with Xft, which must see Xlib's macros before x11.h removes them
+#include "nembra/platform/x11.h"
 
 #include <cstdint>
 #include <string>
 
 namespace win::x11 {
 
-// The stand-in's UI face (sans-serif, 13 px), opened on first use and kept for the display's lifetime.
+// The stand-in's UI face (sans-serif, 13 px), opened on first use and kept for the process's display.
 // nullptr only if no font at all can be opened; the helpers below then draw nothing and measure zero.
 XftFont* UiFont(Display* dpy);
 

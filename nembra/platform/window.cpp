@@ -88,8 +88,9 @@ void SetSizeHints(Display* dpy, ::Window xid, DWORD style, int x, int y, int wid
 
 void SetTitle(Display* dpy, ::Window xid, const std::string& latin1) {
     // WM_NAME is a STRING property, which ICCCM defines as Latin-1: the bytes go as they are.
-    XChangeProperty(dpy, xid, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(latin1.data()), static_cast<int>(latin1.size()));
+    for (Atom name : {XA_WM_NAME, XA_WM_ICON_NAME})
+        XChangeProperty(dpy, xid, name, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(latin1.data()), static_cast<int>(latin1.size()));
     const std::string utf8 = Latin1ToUtf8(latin1.c_str());
     XChangeProperty(dpy, xid, P().atom.NET_WM_NAME, P().atom.UTF8_STRING, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
@@ -166,6 +167,26 @@ void SendCaptureChanged(HWND loser, HWND winner) {
 }
 
 } // namespace
+
+void SetTopLevelProperties(Display* dpy, ::Window xid, const std::string& titleLatin1, const char* resClass,
+                           DWORD style) {
+    SetTitle(dpy, xid, titleLatin1);
+    std::string resName = ProgramName();
+    std::string className = resClass;
+    XClassHint classHint{resName.data(), className.data()};
+    XSetClassHint(dpy, xid, &classHint);
+    XWMHints wmHints{};
+    wmHints.flags = InputHint | StateHint;
+    wmHints.input = XTrue;
+    wmHints.initial_state = NormalState;
+    XSetWMHints(dpy, xid, &wmHints);
+    Atom protocols[] = {P().atom.WM_DELETE_WINDOW};
+    XSetWMProtocols(dpy, xid, protocols, 1);
+    const long pid = static_cast<long>(getpid());
+    XChangeProperty(dpy, xid, P().atom.NET_WM_PID, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    SetDecorations(dpy, xid, style);
+}
 
 WindowRecord* FindWindow(HWND hwnd) {
     auto it = P().windows.find(hwnd);
@@ -291,7 +312,6 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
     rec->cls = cls;
     rec->proc = cls->info.lpfnWndProc;
     rec->style = style;
-    rec->exStyle = exStyle;
     rec->id = child ? static_cast<int>(menuOrId) : 0;
     rec->title = title ? title : "";
     rec->cursor = cls->info.hCursor;
@@ -349,24 +369,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
         }
     }
     if (!child) {
-        SetTitle(dpy, rec->xid, rec->title);
-        XClassHint classHint{};
-        std::string resName = ProgramName();
-        classHint.res_name = resName.data();
-        classHint.res_class = const_cast<char*>(cls->name.c_str());
-        XSetClassHint(dpy, rec->xid, &classHint);
-        XWMHints* wmHints = XAllocWMHints();
-        wmHints->flags = InputHint | StateHint;
-        wmHints->input = XTrue;
-        wmHints->initial_state = NormalState;
-        XSetWMHints(dpy, rec->xid, wmHints);
-        XFree(wmHints);
-        Atom protocols[] = {p.atom.WM_DELETE_WINDOW};
-        XSetWMProtocols(dpy, rec->xid, protocols, 1);
-        const long pid = static_cast<long>(getpid());
-        XChangeProperty(dpy, rec->xid, p.atom.NET_WM_PID, XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&pid), 1);
-        SetDecorations(dpy, rec->xid, style);
+        SetTopLevelProperties(dpy, rec->xid, rec->title, cls->name.c_str(), style);
         if ((style & WS_CAPTION) == WS_CAPTION && RequestFrameExtents(dpy, rec->xid, extents)) {
             clientWidth = std::max(1, width - static_cast<int>(extents[0] + extents[1]));
             clientHeight = std::max(1, height - static_cast<int>(extents[2] + extents[3]));

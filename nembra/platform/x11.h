@@ -45,7 +45,6 @@ struct WindowRecord {
     const WindowClass* cls = nullptr;
     WNDPROC proc = nullptr;
     DWORD style = 0;
-    DWORD exStyle = 0;
     int id = 0; // control identifier of a child window
     std::string title;
     bool invalid = false;    // needs WM_PAINT
@@ -68,7 +67,6 @@ struct DeviceContext {
 
 struct GlContext {
     GLXContext context = nullptr;
-    GLXFBConfig fbconfig = nullptr;
 };
 
 // An X window whose destruction waits until no GL context is current on it any more.
@@ -85,10 +83,9 @@ struct IconImage {
 };
 
 struct Atoms {
-    Atom WM_PROTOCOLS, WM_DELETE_WINDOW, WM_STATE, UTF8_STRING, NET_WM_NAME, NET_WM_ICON_NAME, NET_WM_ICON, NET_WM_PID,
-        NET_WM_STATE, NET_WM_STATE_FULLSCREEN, NET_WM_STATE_ABOVE, NET_FRAME_EXTENTS, NET_REQUEST_FRAME_EXTENTS,
-        NET_SUPPORTING_WM_CHECK, NET_SUPPORTED, NET_ACTIVE_WINDOW, NET_WM_WINDOW_TYPE, NET_WM_WINDOW_TYPE_DIALOG,
-        MOTIF_WM_HINTS;
+    Atom WM_PROTOCOLS, WM_DELETE_WINDOW, UTF8_STRING, NET_WM_NAME, NET_WM_ICON_NAME, NET_WM_ICON, NET_WM_PID,
+        NET_WM_STATE, NET_WM_STATE_FULLSCREEN, NET_FRAME_EXTENTS, NET_REQUEST_FRAME_EXTENTS, NET_SUPPORTING_WM_CHECK,
+        NET_SUPPORTED, NET_ACTIVE_WINDOW, NET_WM_WINDOW_TYPE, NET_WM_WINDOW_TYPE_DIALOG, MOTIF_WM_HINTS;
 };
 
 struct QueuedMessage {
@@ -122,6 +119,9 @@ struct Platform {
     std::unordered_map<HICON, IconImage> icons;
     std::unordered_map<HBRUSH, std::uint32_t> brushes; // 0x00RRGGBB
     HICON applicationIcon = 0;
+    HBRUSH buttonFaceBrush = 0;
+    XftFont* uiFont = nullptr; // the face the stand-in draws its own controls with
+    bool uiFontTried = false;
 
     std::deque<QueuedMessage> queue;
     struct PendingCharacter {
@@ -162,6 +162,12 @@ public:
 WindowRecord* FindWindow(HWND hwnd);
 WindowRecord* FindWindowByXid(::Window xid);
 WindowRecord* TopLevelOf(WindowRecord* rec);
+
+// What a window manager reads of a top-level window: the title (WM_NAME, _NET_WM_NAME and the icon
+// names), WM_CLASS (program name, resClass), WM_HINTS, the WM_DELETE_WINDOW protocol, _NET_WM_PID and
+// the decorations that the desktop style asks for (_MOTIF_WM_HINTS).
+void SetTopLevelProperties(Display* dpy, ::Window xid, const std::string& titleLatin1, const char* resClass,
+                           DWORD style);
 
 // The program's file name, for WM_CLASS.
 std::string ProgramName();
