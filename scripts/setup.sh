@@ -10,6 +10,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libgtest-dev libbenchmark-dev
   xvfb xauth openbox clang-format
+  clang libclang-rt-14-dev
 )
 
 missing=()

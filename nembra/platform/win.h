@@ -48,6 +48,15 @@
 //   Status bar        The "msctls_statusbar32" class (CreateStatusWindowA): a child window along the
 //                     bottom of its parent, drawing its parts' texts; SB_SETPARTS, SB_SETTEXTA,
 //                     SB_GETPARTS, SB_GETTEXTA.
+//   Bitmaps           LoadImageA(IMAGE_BITMAP, LR_LOADFROMFILE) reads a BMP file with the stand-in's own
+//                     decoder (bmp.h) into a device-independent bitmap: 24 bits per pixel, blue-green-red,
+//                     bottom row first, rows padded to 4 bytes, whatever the file's own depth. A file
+//                     that cannot be read or decoded gives 0 and a one-line message on standard error
+//                     naming the file and the reason. GetObjectA describes a bitmap (BITMAP, with the
+//                     pixel pointer); DeleteObject frees it.
+//   Fonts             CreateFontA matches the request to a TrueType face with fontconfig; SelectObject
+//                     makes it the context's font; wglUseFontOutlinesA turns its glyphs, read with
+//                     FreeType, into polygon display lists with float metrics.
 //   Cursors, icons    LoadCursorA/LoadIconA with the system ids: X cursors from the cursor theme (or
 //                     the core cursor font), and a generated application icon set as _NET_WM_ICON.
 //   System            GetTickCount (monotonic milliseconds), GetSystemMetrics (screen size).
@@ -257,6 +266,56 @@ BOOL wglMakeCurrent(HDC dc, HGLRC rc);
 BOOL wglDeleteContext(HGLRC rc);
 HGLRC wglGetCurrentContext();
 BOOL SwapBuffers(HDC dc);
+
+// --- GDI objects: bitmaps and fonts ---
+// A bitmap as GetObjectA describes it. On this 64-bit build the record is 32 bytes.
+struct BITMAP {
+    std::int32_t bmType;
+    std::int32_t bmWidth;
+    std::int32_t bmHeight;
+    std::int32_t bmWidthBytes;
+    std::uint16_t bmPlanes;
+    std::uint16_t bmBitsPixel;
+    void* bmBits;
+};
+
+inline constexpr UINT IMAGE_BITMAP = 0;
+inline constexpr UINT IMAGE_ICON = 1;
+inline constexpr UINT IMAGE_CURSOR = 2;
+inline constexpr UINT LR_LOADFROMFILE = 0x0010;
+inline constexpr UINT LR_LOADTRANSPARENT = 0x0020;
+inline constexpr UINT LR_CREATEDIBSECTION = 0x2000;
+
+// Loads an image. Bitmaps come from BMP files (LR_LOADFROMFILE); the size must be 0 x 0 (the file's own
+// size). LR_LOADTRANSPARENT is accepted and has no effect: colours stay as the file gives them.
+HANDLE32 LoadImageA(HINSTANCE instance, const char* name, UINT type, int cx, int cy, UINT flags);
+// Fills `out` (size bytes, at least sizeof(BITMAP) for a bitmap); returns the bytes written, 0 on failure.
+int GetObjectA(HGDIOBJ object, int size, void* out);
+// Makes a font (or bitmap) the context's current one; returns the one selected before, 0 on failure.
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL DeleteObject(HGDIOBJ object);
+
+inline constexpr int FW_NORMAL = 400;
+inline constexpr int FW_BOLD = 700;
+inline constexpr DWORD ANSI_CHARSET = 0;
+inline constexpr DWORD OUT_TT_PRECIS = 4;
+inline constexpr DWORD CLIP_DEFAULT_PRECIS = 0;
+inline constexpr DWORD ANTIALIASED_QUALITY = 4;
+inline constexpr DWORD FF_DONTCARE = 0;
+inline constexpr DWORD DEFAULT_PITCH = 0;
+
+// height < 0: character height in logical units; escapement and orientation in tenths of a degree.
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                  DWORD pitchAndFamily, const char* faceName);
+
+inline constexpr int WGL_FONT_LINES = 0;
+inline constexpr int WGL_FONT_POLYGONS = 1;
+
+// Builds display lists listBase .. listBase + count - 1 from the glyphs of characters first ..
+// first + count - 1 of the context's font, and their metrics into `metrics` (may be null).
+BOOL wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD listBase, float deviation, float extrusion, int format,
+                         GLYPHMETRICSFLOAT* metrics);
 
 // --- Cursors, icons, brushes ---
 HCURSOR LoadCursorA(HINSTANCE instance, UINT id);

@@ -63,6 +63,32 @@ struct WindowRecord {
 
 struct DeviceContext {
     HWND hwnd = 0; // 0: the screen
+    HFONT font = 0;
+    HBITMAP bitmap = 0;
+};
+
+// A device-independent bitmap: 24 bits per pixel, blue-green-red, bottom row first, rows padded to 4 bytes.
+struct Bitmap {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bits;
+    int stride() const { return (width * 3 + 3) & ~3; }
+};
+
+// A logical font as CreateFontA asked for it, and the face that fontconfig matched to it.
+struct FontObject {
+    int height = 0;
+    int width = 0;
+    int escapement = 0;  // tenths of a degree
+    int orientation = 0; // tenths of a degree
+    int weight = 0;
+    bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
+    DWORD charSet = 0;
+    std::string faceName; // as asked for; empty for none
+    std::string file;     // the matched face's font file
+    int faceIndex = 0;    // the face inside that file
 };
 
 struct GlContext {
@@ -118,6 +144,8 @@ struct Platform {
     std::unordered_map<UINT, HCURSOR> systemCursors;
     std::unordered_map<HICON, IconImage> icons;
     std::unordered_map<HBRUSH, std::uint32_t> brushes; // 0x00RRGGBB
+    std::unordered_map<HBITMAP, Bitmap> bitmaps;
+    std::unordered_map<HFONT, FontObject> fonts;
     HICON applicationIcon = 0;
     HBRUSH buttonFaceBrush = 0;
     XftFont* uiFont = nullptr; // the face the stand-in draws its own controls with
