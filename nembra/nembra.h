@@ -471,11 +471,54 @@ void OPENGL_INIT(double DEPTH, double A, double R, double G, double B);
 // The 2D orthographic view, 4 units wide; clear colour (R, G, B, A).
 void OPENGL_I2D(double A, double R, double G, double B);
 
+// Render state: lights, fog, raster modes.
 // Back-face culling with counter-clockwise front faces.
 void SETGLREFRACTIVE();
 // Lighting and light NLIGHT on, with the library's light colours, at position (L0, L1, L2, L3).
 void SETGLLIGHT(GLenum NLIGHT, float L0, float L1, float L2, float L3);
+// Moves light NLIGHT to (LX, LY, LZ, LVAL) and draws a marker point of SIZE pixels at (LX, LY, LZ).
+void PUTGLPOINTLIGHT(GLenum NLIGHT, float SIZE, float LX, float LY, float LZ, float LVAL);
+// Exponential-squared fog of density D - 0.004 in colour (F1, F2, F3, F4); also clears to black.
+void SETGLFOG(float D, float F1, float F2, float F3, float F4);
+void SETGLFILL();           // polygons filled, front and back
+void SETGLLINE(float SIZE); // polygons as outlines SIZE pixels wide, front and back
+void SETGLFLAT();           // flat shading
+void SETGLSMOOTH();         // smooth shading
+void SETGLHISMOOTH();       // the finest shading the GL offers (smooth), for the sphere-map effect
 
+// Texture slots.
+// Exchanges bytes 0 and 2 of each of SIZE consecutive 3-byte pixels at DATA; nothing for SIZE < 1.
+void SWAPRGB(std::uint8_t* DATA, std::int32_t SIZE);
+// Loads a BMP file into a new texture named in TEXTUREID2[NUM] (0..500), leaving it bound and 2D
+// texturing on. A file that cannot be loaded leaves the slot as it was (the reason is on stderr).
+void TEXTURELOADID(const char* BMPFILE, std::int32_t NUM);
+void TEXTURESELECTID(std::int32_t NUM); // binds the texture of slot NUM (0 for a slot never loaded)
+void TEXTUREON();
+void TEXTUREOFF();
+void EFFECTREALWATER();    // sphere-map texture coordinates on
+void EFFECTREALWATEROFF(); // sphere-map texture coordinates off, smooth shading
+
+// Geometry.
+// The unit normal of the plane through V1, V2, V3 (right-hand rule), left in FNORMAL; (0, 0, 0) for
+// degenerate points.
+void FINDNORMAL(double V1X, double V1Y, double V1Z, double V2X, double V2Y, double V2Z, double V3X, double V3Y,
+                double V3Z);
+// Two vertices inside the caller's glBegin/glEnd, each after its texture coordinate when TEXTURE is true.
+void LINEFREE(float TX1, float TY1, float TX2, float TY2, float X1, float Y1, float Z1, float X2, float Y2, float Z2,
+              BYTEBOOL TEXTURE);
+// A box centred on (X, Y, Z) with half sizes SX, SY, SZ: six textured quads.
+void CUBO(float X, float Y, float Z, float SX, float SY, float SZ);
+// The open side of a tube around the axis through (X, Y) parallel to z, from z = Z to Z + H.
+void TUBO(float X, float Y, float Z, std::int32_t NUMPOINTS, float R, float H);
+// The side of a truncated cone, bottom radius ROUT at z = Z, top radius RIN at z = Z + H, its top ring
+// turned against the bottom one.
+void CONOTRONCO(float X, float Y, float Z, std::int32_t NUMPOINTS, float RIN, float ROUT, float H);
+// Compiles a torus (tube radius TUBER, ring radius R) into a new display list in TORUS[NUMOBJ] (0..100).
+void TOROIDEPROP(std::int32_t NUMOBJ, float TUBER, float R, std::int32_t SIDES, std::int32_t RINGS);
+// Replays torus NUMOBJ: its outer faces when ESTERNO is true, its inner ones otherwise.
+void TOROIDE(std::int32_t NUMOBJ, BYTEBOOL ESTERNO);
+
+// Bold outline font in 256 new lists from BASE and GMF: DEPTH deep, ANG/10 degrees, ITAL italic, GRAS underlined.
 // Frees the 256 outline-font display lists from BASE; does nothing while BASE is 0.
 void DELETEGLTEXT();
 

@@ -38,6 +38,12 @@ INSTANTIATE_TEST_SUITE_P(
         BoundCase{"TexturePastEnd", [] { (void)TEXTUREID2[501]; }, "range check error: TEXTUREID2\\[501\\]"},
         BoundCase{"TorusPastEnd", [] { (void)TORUS[101]; }, "range check error: TORUS\\[101\\]"},
         BoundCase{"GlyphMetricsNegative", [] { (void)GMF[-1]; }, "range check error: GMF\\[-1\\]"},
+        BoundCase{"TextureLoadPastEnd", [] { TEXTURELOADID("any.bmp", 501); },
+                  "range check error: TEXTUREID2\\[501\\]"},
+        BoundCase{"TextureLoadNegative", [] { TEXTURELOADID("any.bmp", -1); }, "range check error: TEXTUREID2\\[-1\\]"},
+        BoundCase{"TextureSelectNegative", [] { TEXTURESELECTID(-1); }, "range check error: TEXTUREID2\\[-1\\]"},
+        BoundCase{"TorusBuildPastEnd", [] { TOROIDEPROP(101, 1, 2, 4, 4); }, "range check error: TORUS\\[101\\]"},
+        BoundCase{"TorusDrawNegative", [] { TOROIDE(-1, true); }, "range check error: TORUS\\[-1\\]"},
         BoundCase{"PixelFormatBits", [] { CREATEOGLWINDOW("bits", 320, 240, 256, false); },
                   "range check error: BITS\\[256\\]"}),
     [](const testing::TestParamInfo<BoundCase>& info) { return info.param.name; });

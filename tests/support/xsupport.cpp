@@ -740,6 +740,57 @@ bool writePng(const std::string& path, const std::vector<std::uint8_t>& rgb, int
     return ok;
 }
 
+namespace {
+
+// Like writePngRows, no C++ object of its own lives across libpng's longjmp.
+bool readPngRows(FILE* file, std::vector<std::uint8_t>& rgb, int& width, int& height) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_init_io(png, file);
+    png_read_info(png, info);
+    // Whatever the file's colour type: 8-bit RGB without alpha.
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_strip_alpha(png);
+    png_set_gray_to_rgb(png);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    width = static_cast<int>(png_get_image_width(png, info));
+    height = static_cast<int>(png_get_image_height(png, info));
+    if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 3) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < height; ++y)
+            png_read_row(png, rgb.data() + static_cast<std::size_t>(y) * width * 3, nullptr);
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+} // namespace
+
+bool readPng(const std::string& path, std::vector<std::uint8_t>& rgb, int& width, int& height) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    const bool ok = readPngRows(file, rgb, width, height);
+    std::fclose(file);
+    return ok;
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // ChildProcess
 

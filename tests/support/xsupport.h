@@ -87,6 +87,8 @@ private:
 
 // Writes an RGB image (top row first, tightly packed) as a PNG file. Returns false on failure.
 bool writePng(const std::string& path, const std::vector<std::uint8_t>& rgb, int width, int height);
+// Reads a PNG file of any colour type as 8-bit RGB (alpha dropped), top row first. False on failure.
+bool readPng(const std::string& path, std::vector<std::uint8_t>& rgb, int& width, int& height);
 
 // A program run as a child process with stdout and stderr captured.
 class ChildProcess {

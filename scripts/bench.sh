@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release) and runs them, printing their figures. Benchmarks that need a GL
+# window get an Xvfb when there is no display. Extra arguments go to every benchmark program
+# (for example --benchmark_filter=Decode).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+build=$(realpath -m "${NEMBRA_BENCH_BUILD_DIR:-build-bench}")
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNEMBRA_BUILD_TESTS=OFF -DNEMBRA_BUILD_DEMO=OFF \
+  -DNEMBRA_BUILD_BENCH=ON >/dev/null
+cmake --build "$build"
+
+if [ -z "${DISPLAY:-}" ]; then
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fifo" >/dev/null 2>&1 &
+  xvfb=$!
+  trap 'kill $xvfb 2>/dev/null; rm -f "$fifo"' EXIT
+  read -r number <"$fifo"
+  export DISPLAY=":$number"
+  export LIBGL_ALWAYS_SOFTWARE=1
+fi
+
+for program in "$build"/bin/*_bench; do
+  echo "== $(basename "$program")"
+  "$program" "$@"
+done
