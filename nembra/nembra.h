@@ -519,6 +519,7 @@ void TOROIDEPROP(std::int32_t NUMOBJ, float TUBER, float R, std::int32_t SIDES, 
 void TOROIDE(std::int32_t NUMOBJ, BYTEBOOL ESTERNO);
 
 // Bold outline font in 256 new lists from BASE and GMF: DEPTH deep, ANG/10 degrees, ITAL italic, GRAS underlined.
+void INITTEXT(float DEPTH, std::int32_t ANG, std::int32_t ITAL, std::int32_t GRAS);
 // Frees the 256 outline-font display lists from BASE; does nothing while BASE is 0.
 void DELETEGLTEXT();
 
