@@ -15,6 +15,6 @@ fuzzer=$build/bin/bmp_fuzz
 corpus=$build/fuzz-corpus/bmp
 artifacts=$build/fuzz-artifacts/
 mkdir -p "$corpus" "$artifacts"
-cp "$repo"/../shared/testdata/bmpsuite/*/*.bmp "$corpus"/
+cp "$repo"/tests/data/bmpsuite/*/*.bmp "$corpus"/
 exec "$fuzzer" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$artifacts" "$corpus"
