@@ -12,14 +12,8 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNEMBRA_BUILD_TESTS=
 cmake --build "$build"
 
 if [ -z "${DISPLAY:-}" ]; then
-  fifo=$(mktemp -u)
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fifo" >/dev/null 2>&1 &
-  xvfb=$!
-  trap 'kill $xvfb 2>/dev/null; rm -f "$fifo"' EXIT
-  read -r number <"$fifo"
-  export DISPLAY=":$number"
-  export LIBGL_ALWAYS_SOFTWARE=1
+  . scripts/xvfb.sh
+  start_xvfb
 fi
 
 for program in "$build"/bin/*_bench; do

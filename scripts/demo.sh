@@ -18,14 +18,8 @@ if [ -n "${DISPLAY:-}" ] && "$driver" probe >/dev/null 2>&1; then
 fi
 
 shot=${NEMBRA_SCREENSHOT:-$build/nembra-demo.png}
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fifo" >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; rm -f "$fifo"' EXIT
-read -r number <"$fifo"
-export DISPLAY=":$number"
-export LIBGL_ALWAYS_SOFTWARE=1
+. scripts/xvfb.sh
+start_xvfb
 echo "demo: no display, running under Xvfb on $DISPLAY"
 
 "$demo" &

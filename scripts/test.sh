@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Nembra and runs every test (under private Xvfb servers that the tests start themselves).
-# A full run (no arguments) then builds the file parsers' suites once more with AddressSanitizer and
+# A full run (no arguments) then builds the suites of the file and font parsers once more with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs them; any report fails the run.
 # Usage: scripts/test.sh [extra ctest arguments]
 set -euo pipefail
@@ -15,7 +15,8 @@ export LIBGL_ALWAYS_SOFTWARE=1
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
 [ $# -eq 0 ] || exit 0
 
-sanitized_suites=(bmp_test texture_test)
+# The suites that feed files and font data through the stand-in.
+sanitized_suites=(bmp_test texture_test text_test)
 asan=$(realpath -m "${NEMBRA_ASAN_BUILD_DIR:-build-asan}")
 cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNEMBRA_WERROR=ON -DNEMBRA_SANITIZE=ON -DNEMBRA_BUILD_BENCH=OFF
 cmake --build "$asan" --target "${sanitized_suites[@]}"

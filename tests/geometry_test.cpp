@@ -3,6 +3,8 @@
 
 #include "glrecorder.h"
 
+#include "glwindow.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,13 +18,7 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-void EnsureWindow() {
-    static bool created = false;
-    if (!created) {
-        CREATEOGLWINDOW("Nembra geometry test", 160, 120, 32, false);
-        created = true;
-    }
-}
+void EnsureWindow() { testsupport::EnsureGlWindow("Nembra geometry test", 160, 120); }
 
 // One vertex as the GL got it, with the normal and texture coordinate current at that moment.
 struct Vertex {

@@ -3,6 +3,8 @@
 
 #include "glrecorder.h"
 
+#include "glwindow.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,13 +14,7 @@ using namespace nembra;
 
 namespace {
 
-void EnsureWindow() {
-    static bool created = false;
-    if (!created) {
-        CREATEOGLWINDOW("Nembra lights test", 160, 120, 32, false);
-        created = true;
-    }
-}
+void EnsureWindow() { testsupport::EnsureGlWindow("Nembra lights test", 160, 120); }
 
 using Vec4 = std::array<float, 4>;
 

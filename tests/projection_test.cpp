@@ -1,6 +1,8 @@
 // The 3D and 2D views as GL reports them, for a wide and a tall window size.
 #include <nembra/nembra.h>
 
+#include "glwindow.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,13 +11,7 @@ using namespace nembra;
 
 namespace {
 
-void EnsureWindow() {
-    static bool created = false;
-    if (!created) {
-        CREATEOGLWINDOW("Nembra projection test", 800, 600, 32, false);
-        created = true;
-    }
-}
+void EnsureWindow() { testsupport::EnsureGlWindow("Nembra projection test", 800, 600); }
 
 struct Matrix {
     GLdouble m[16];

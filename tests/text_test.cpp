@@ -5,6 +5,8 @@
 #include "nembra/platform/outline.h"
 #include "nembra/platform/win.h"
 
+#include "glwindow.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,13 +31,7 @@ namespace {
 constexpr int kSize = 256;
 constexpr double kPixelsPerEm = kSize / 2.0;
 
-void EnsureWindow() {
-    static bool created = false;
-    if (!created) {
-        CREATEOGLWINDOW("Nembra text test", kSize, kSize, 32, false);
-        created = true;
-    }
-}
+void EnsureWindow() { testsupport::EnsureGlWindow("Nembra text test", kSize, kSize); }
 
 // The pixel row or column holding an em coordinate of the view.
 int PixelOf(double em) { return static_cast<int>(std::floor((em + 1.0) * kPixelsPerEm)); }

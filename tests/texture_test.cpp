@@ -3,6 +3,8 @@
 
 #include "xsupport.h"
 
+#include "glwindow.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -19,13 +21,7 @@ namespace {
 
 const fs::path kSuite = NEMBRA_BMPSUITE_DIR;
 
-void EnsureWindow() {
-    static bool created = false;
-    if (!created) {
-        CREATEOGLWINDOW("Nembra texture test", 64, 64, 32, false);
-        created = true;
-    }
-}
+void EnsureWindow() { testsupport::EnsureGlWindow("Nembra texture test", 64, 64); }
 
 fs::path TempDir() {
     static const fs::path dir = [] {
