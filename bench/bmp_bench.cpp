@@ -3,6 +3,8 @@
 // and a steady decode-to-memcpy ratio separates its own cost from the caches'.
 #include "nembra/platform/bmp.h"
 
+#include "bmpfile.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -12,44 +14,25 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using testsupport::BmpFile;
+using testsupport::Bytes;
 
-void Put(Bytes& b, std::uint32_t v, int count) {
-    for (int i = 0; i < count; ++i)
-        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-// File and info headers of a bottom-up picture whose palette and pixels follow directly.
-Bytes Headers(int width, int height, int bits, std::uint32_t compression, std::uint32_t colours,
-              std::size_t pixelBytes) {
-    const std::uint32_t offset = 14 + 40 + colours * 4;
-    Bytes b = {'B', 'M'};
-    Put(b, static_cast<std::uint32_t>(offset + pixelBytes), 4);
-    Put(b, 0, 4);
-    Put(b, offset, 4);
-    Put(b, 40, 4);
-    Put(b, static_cast<std::uint32_t>(width), 4);
-    Put(b, static_cast<std::uint32_t>(height), 4);
-    Put(b, 1, 2);
-    Put(b, static_cast<std::uint32_t>(bits), 2);
-    Put(b, compression, 4);
-    Put(b, static_cast<std::uint32_t>(pixelBytes), 4);
-    Put(b, 2835, 4);
-    Put(b, 2835, 4);
-    Put(b, colours, 4);
-    Put(b, 0, 4);
-    for (std::uint32_t i = 0; i < colours; ++i)
-        Put(b, i * 0x010203u, 4);
-    return b;
+// A grey-ramp palette of 256 entries.
+Bytes Palette() {
+    Bytes palette;
+    for (std::uint32_t i = 0; i < 256; ++i)
+        palette.insert(palette.end(), {static_cast<std::uint8_t>(i * 3), static_cast<std::uint8_t>(i * 2),
+                                       static_cast<std::uint8_t>(i), 0});
+    return palette;
 }
 
 Bytes Bmp24(int side) {
     const std::size_t stride = (static_cast<std::size_t>(side) * 3 + 3) & ~std::size_t{3};
-    Bytes b = Headers(side, side, 24, 0, 0, stride * side);
+    Bytes pixels(stride * side);
     std::mt19937 random(24);
-    for (std::size_t i = 0; i < stride * side; ++i)
-        b.push_back(static_cast<std::uint8_t>(random()));
-    return b;
+    for (std::uint8_t& byte : pixels)
+        byte = static_cast<std::uint8_t>(random());
+    return BmpFile{.width = side, .height = side, .pixels = std::move(pixels)}.Build();
 }
 
 // Rows of a photograph-like mix: flat runs of 2..64 pixels between literal stretches of 3..40.
@@ -79,9 +62,14 @@ Bytes Bmp8Rle(int side) {
         stream.insert(stream.end(), {0, 0});
     }
     stream.insert(stream.end(), {0, 1});
-    Bytes b = Headers(side, side, 8, 1, 256, stream.size());
-    b.insert(b.end(), stream.begin(), stream.end());
-    return b;
+    return BmpFile{.width = side,
+                   .height = side,
+                   .bits = 8,
+                   .compression = 1,
+                   .palette = Palette(),
+                   .pixels = std::move(stream),
+                   .colorsUsed = 256}
+        .Build();
 }
 
 // Bytes read per second, and pixels per second (printed with an SI prefix: 3.5G/s is 3500 MP/s).

@@ -1,6 +1,8 @@
 // Time to load a 2048 x 2048 24-bit BMP file into a texture slot: file read, decode, colour swap, upload.
 #include <nembra/nembra.h>
 
+#include "bmpfile.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -15,25 +17,11 @@ using namespace nembra;
 namespace {
 
 std::string WriteBmp24(int side) {
-    const std::uint32_t stride = (side * 3 + 3) & ~3u, pixels = stride * side;
-    std::vector<std::uint8_t> file(54 + pixels);
-    auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            file[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    };
-    file[0] = 'B', file[1] = 'M';
-    put(2, 54 + pixels, 4);
-    put(10, 54, 4);
-    put(14, 40, 4);
-    put(18, side, 4);
-    put(22, side, 4);
-    put(26, 1, 2);
-    put(28, 24, 2);
-    put(34, pixels, 4);
-    for (std::size_t i = 54; i < file.size(); ++i)
-        file[i] = static_cast<std::uint8_t>(i * 2654435761u >> 24);
     const std::string path = "/tmp/nembra-bench-" + std::to_string(getpid()) + ".bmp";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+    const auto noise = [](int x, int y) { return static_cast<std::uint32_t>((x * 2048 + y) * 2654435761u >> 8); };
+    testsupport::WriteFile(
+        path,
+        testsupport::BmpFile{.width = side, .height = side, .pixels = testsupport::Rows24(side, side, noise)}.Build());
     return path;
 }
 

@@ -3,6 +3,8 @@
 // right reason, without touching memory outside the input.
 #include "nembra/platform/bmp.h"
 
+#include "bmpfile.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,7 +25,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using testsupport::BmpFile;
+using testsupport::Bytes;
 
 const fs::path kSuite = NEMBRA_BMPSUITE_DIR;
 
@@ -52,51 +55,6 @@ win::bmp::Image MustDecode(const Bytes& bytes) {
     EXPECT_TRUE(win::bmp::Decode(bytes.data(), bytes.size(), image, reason)) << reason;
     return image;
 }
-
-// A BMP file with a 40-byte (or differently sized, zero-filled) info header.
-struct BmpFile {
-    std::int32_t width = 1;
-    std::int32_t height = 1;
-    std::uint16_t bits = 24;
-    std::uint32_t compression = 0;
-    std::vector<std::uint32_t> masks = {}; // written after the header
-    std::vector<std::uint8_t> palette = {};
-    std::vector<std::uint8_t> pixels = {};
-    std::uint32_t colorsUsed = 0;
-    std::uint16_t planes = 1;
-    std::uint32_t headerSize = 40;
-    std::optional<std::uint32_t> pixelOffset = {};
-
-    Bytes Build() const {
-        Bytes b;
-        auto put = [&b](std::uint32_t v, int count) {
-            for (int i = 0; i < count; ++i)
-                b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-        };
-        const auto offset = static_cast<std::uint32_t>(14 + headerSize + masks.size() * 4 + palette.size());
-        b = {'B', 'M'};
-        put(static_cast<std::uint32_t>(offset + pixels.size()), 4);
-        put(0, 4);
-        put(pixelOffset.value_or(offset), 4);
-        put(headerSize, 4);
-        put(static_cast<std::uint32_t>(width), 4);
-        put(static_cast<std::uint32_t>(height), 4);
-        put(planes, 2);
-        put(bits, 2);
-        put(compression, 4);
-        put(static_cast<std::uint32_t>(pixels.size()), 4);
-        put(2835, 4);
-        put(2835, 4);
-        put(colorsUsed, 4);
-        put(0, 4);
-        b.resize(14 + headerSize);
-        for (const std::uint32_t m : masks)
-            put(m, 4);
-        b.insert(b.end(), palette.begin(), palette.end());
-        b.insert(b.end(), pixels.begin(), pixels.end());
-        return b;
-    }
-};
 
 constexpr std::uint32_t kRle8 = 1, kRle4 = 2, kBitFields = 3;
 

@@ -1,6 +1,7 @@
 // Texture slots: BMP files as the GL holds them after the upload, binding, and sphere-map generation.
 #include <nembra/nembra.h>
 
+#include "bmpfile.h"
 #include "xsupport.h"
 
 #include "glwindow.h"
@@ -23,52 +24,32 @@ const fs::path kSuite = NEMBRA_BMPSUITE_DIR;
 
 void EnsureWindow() { testsupport::EnsureGlWindow("Nembra texture test", 64, 64); }
 
-fs::path TempDir() {
-    static const fs::path dir = [] {
-        char pattern[] = "/tmp/nembra-texture-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        return fs::path(made ? made : "/tmp");
-    }();
-    return dir;
+// A directory for the files a test writes, removed when the test process ends.
+const fs::path& TempDir() {
+    static const struct Directory {
+        fs::path path;
+        Directory() {
+            char pattern[] = "/tmp/nembra-texture-XXXXXX";
+            const char* made = mkdtemp(pattern);
+            path = made ? made : fs::temp_directory_path();
+        }
+        ~Directory() {
+            if (path != fs::temp_directory_path())
+                fs::remove_all(path);
+        }
+    } directory;
+    return directory.path;
 }
 
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-// A 24-bit bottom-up BMP whose pixel (x, y), y counted from the top, has colour rgb(x, y).
+// A 24-bit bottom-up BMP whose pixel (x, y), y counted from the top, has colour rgb(x, y); its row
+// padding holds bytes the reader must skip.
 template <typename Colour>
 fs::path WriteBmp24(const std::string& name, int width, int height, Colour rgb) {
-    const std::uint32_t stride = (width * 3 + 3) & ~3u;
-    std::vector<std::uint8_t> file;
-    file.push_back('B');
-    file.push_back('M');
-    PutLe(file, 54 + stride * height, 4);
-    PutLe(file, 0, 4);
-    PutLe(file, 54, 4);
-    PutLe(file, 40, 4);
-    PutLe(file, static_cast<std::uint32_t>(width), 4);
-    PutLe(file, static_cast<std::uint32_t>(height), 4);
-    PutLe(file, 1, 2);
-    PutLe(file, 24, 2);
-    PutLe(file, 0, 4);
-    PutLe(file, stride * height, 4);
-    PutLe(file, 2835, 4);
-    PutLe(file, 2835, 4);
-    PutLe(file, 0, 4);
-    PutLe(file, 0, 4);
-    for (int row = height - 1; row >= 0; --row) {
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = rgb(x, row);
-            file.push_back(static_cast<std::uint8_t>(c));       // blue
-            file.push_back(static_cast<std::uint8_t>(c >> 8));  // green
-            file.push_back(static_cast<std::uint8_t>(c >> 16)); // red
-        }
-        file.resize(file.size() + (stride - width * 3), 0xEE); // padding the reader must skip
-    }
     const fs::path path = TempDir() / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+    testsupport::WriteFile(
+        path,
+        testsupport::BmpFile{.width = width, .height = height, .pixels = testsupport::Rows24(width, height, rgb, 0xEE)}
+            .Build());
     return path;
 }
 

@@ -1,5 +1,4 @@
 // GDI objects: bitmaps loaded from files, font selection, object queries and deletion.
-#include "nembra/platform/bmp.h"
 #include "nembra/platform/x11.h"
 
 #include <cstdio>
@@ -20,10 +19,7 @@ HANDLE32 LoadImageA(HINSTANCE, const char* name, UINT type, int cx, int cy, UINT
     }
     Platform& p = P();
     const HBITMAP handle = p.newHandle();
-    Bitmap& bitmap = p.bitmaps[handle];
-    bitmap.width = image.width;
-    bitmap.height = image.height;
-    bitmap.bits = std::move(image.bgr);
+    p.bitmaps.emplace(handle, std::move(image));
     return handle;
 }
 
@@ -36,10 +32,10 @@ int GetObjectA(HGDIOBJ object, int size, void* out) {
         BITMAP record{};
         record.bmWidth = b.width;
         record.bmHeight = b.height;
-        record.bmWidthBytes = b.stride();
+        record.bmWidthBytes = static_cast<std::int32_t>(b.stride());
         record.bmPlanes = 1;
         record.bmBitsPixel = 24;
-        record.bmBits = const_cast<std::uint8_t*>(b.bits.data());
+        record.bmBits = const_cast<std::uint8_t*>(b.bgr.data());
         std::memcpy(out, &record, sizeof record);
         return sizeof record;
     }
@@ -51,14 +47,10 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     auto it = p.dcs.find(dc);
     if (it == p.dcs.end())
         return 0;
-    HGDIOBJ previous = 0;
-    if (p.fonts.count(object)) {
-        previous = it->second.font;
-        it->second.font = object;
-    } else if (p.bitmaps.count(object)) {
-        previous = it->second.bitmap;
-        it->second.bitmap = object;
-    }
+    if (!p.fonts.count(object))
+        return 0; // only fonts are selected into contexts here
+    const HGDIOBJ previous = it->second.font;
+    it->second.font = object;
     return previous;
 }
 
@@ -66,7 +58,7 @@ BOOL DeleteObject(HGDIOBJ object) {
     Platform& p = P();
     // An object still selected into a context is not deleted, as on the desktop.
     for (const auto& [handle, dc] : p.dcs)
-        if (dc.font == object || dc.bitmap == object)
+        if (dc.font == object)
             return 0;
     return p.bitmaps.erase(object) + p.fonts.erase(object) > 0;
 }

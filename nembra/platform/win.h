@@ -291,7 +291,7 @@ inline constexpr UINT LR_CREATEDIBSECTION = 0x2000;
 HANDLE32 LoadImageA(HINSTANCE instance, const char* name, UINT type, int cx, int cy, UINT flags);
 // Fills `out` (size bytes, at least sizeof(BITMAP) for a bitmap); returns the bytes written, 0 on failure.
 int GetObjectA(HGDIOBJ object, int size, void* out);
-// Makes a font (or bitmap) the context's current one; returns the one selected before, 0 on failure.
+// Makes a font the context's current one; returns the font selected before, 0 on failure.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL DeleteObject(HGDIOBJ object);
 

@@ -2,6 +2,7 @@
 // nembra/platform/ includes this header.
 #pragma once
 
+#include "nembra/platform/bmp.h"
 #include "nembra/platform/win.h"
 
 #include <X11/Xlib.h>
@@ -64,16 +65,11 @@ struct WindowRecord {
 struct DeviceContext {
     HWND hwnd = 0; // 0: the screen
     HFONT font = 0;
-    HBITMAP bitmap = 0;
 };
 
-// A device-independent bitmap: 24 bits per pixel, blue-green-red, bottom row first, rows padded to 4 bytes.
-struct Bitmap {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> bits;
-    int stride() const { return (width * 3 + 3) & ~3; }
-};
+// A device-independent bitmap: the decoder's picture, 24 bits per pixel, blue-green-red, bottom row
+// first, rows padded to 4 bytes.
+using Bitmap = bmp::Image;
 
 // A logical font as CreateFontA asked for it, and the face that fontconfig matched to it.
 struct FontObject {
