@@ -1,6 +1,7 @@
 // Texture slots: BMP files uploaded as 2D textures, binding, texturing and sphere-map generation.
 #include "nembra/nembra.h"
 #include "nembra/platform/win.h"
+#include "nembra/window/internal.h"
 
 namespace nembra {
 
@@ -12,15 +13,13 @@ void SWAPRGB(std::uint8_t* DATA, std::int32_t SIZE) {
     }
 }
 
-void TEXTURELOADID(const char* BMPFILE, std::int32_t NUM) {
-    std::uint32_t& slot = TEXTUREID2[NUM]; // the bound check comes before any file or GL work
-
+bool LOADBMPTEXTURE(const char* BMPFILE, std::uint32_t& SLOT, bool SETUNPACK) {
     constexpr UINT kFlags = win::LR_LOADFROMFILE | win::LR_LOADTRANSPARENT | win::LR_CREATEDIBSECTION;
     const HBITMAP BMP = win::LoadImageA(win::GetModuleHandleA(nullptr), BMPFILE, win::IMAGE_BITMAP, 0, 0, kFlags);
     win::BITMAP SBITMAP{};
     if (BMP == 0 || win::GetObjectA(BMP, sizeof SBITMAP, &SBITMAP) == 0) {
         win::DeleteObject(BMP);
-        return; // the slot keeps what it held; the loader has said why on standard error
+        return false; // the slot keeps what it held; the loader has said why on standard error
     }
 
     // Row by row, so that the padding at the end of each row is not taken for pixel bytes.
@@ -29,12 +28,14 @@ void TEXTURELOADID(const char* BMPFILE, std::int32_t NUM) {
         SWAPRGB(row, SBITMAP.bmWidth);
 
     glEnable(GL_TEXTURE_2D);
-    glGenTextures(1, &slot);
-    glBindTexture(GL_TEXTURE_2D, slot);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4); // the bitmap's rows are padded to 4 bytes
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glGenTextures(1, &SLOT);
+    glBindTexture(GL_TEXTURE_2D, SLOT);
+    if (SETUNPACK) {
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4); // the bitmap's rows are padded to 4 bytes
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+        glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -42,6 +43,12 @@ void TEXTURELOADID(const char* BMPFILE, std::int32_t NUM) {
     glTexImage2D(GL_TEXTURE_2D, 0, 3, SBITMAP.bmWidth, SBITMAP.bmHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, SBITMAP.bmBits);
 
     win::DeleteObject(BMP); // the GL holds its own copy now
+    return true;
+}
+
+void TEXTURELOADID(const char* BMPFILE, std::int32_t NUM) {
+    std::uint32_t& slot = TEXTUREID2[NUM]; // the bound check comes before any file or GL work
+    LOADBMPTEXTURE(BMPFILE, slot, true);
 }
 
 void TEXTURESELECTID(std::int32_t NUM) { glBindTexture(GL_TEXTURE_2D, TEXTUREID2[NUM]); }

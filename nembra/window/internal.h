@@ -17,6 +17,12 @@ BYTEBOOL WINDOWINIT(HWND HPARENT);
 // The window procedure of the "GLWindow" class.
 LRESULT GLWNDPROC(HWND WINDOW, UINT AMESSAGE, WPARAM WPARAM_, LPARAM LPARAM_);
 
+// The BMP texture upload shared by the texture slots and the bump-map slots: loads the file, gives SLOT
+// a new texture name, binds it with linear filters and repeat wrap, and uploads level 0 as GL_RGB.
+// SETUNPACK also sets the pixel-store unpack state the bitmap rows need. A file that cannot be loaded
+// leaves SLOT and the GL untouched and returns false (the loader has said why on standard error).
+bool LOADBMPTEXTURE(const char* BMPFILE, std::uint32_t& SLOT, bool SETUNPACK);
+
 // The fatal messages of window creation (Latin-1).
 inline constexpr const char* MSG_REGISTER_FAILED = "Errore di registro per la rispettiva applicazione!";
 inline constexpr const char* MSG_WINDOW_FAILED = "Impossibile creare la finestra per la rispettiva applicazione!";
