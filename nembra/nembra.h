@@ -498,6 +498,17 @@ void TEXTUREOFF();
 void EFFECTREALWATER();    // sphere-map texture coordinates on
 void EFFECTREALWATEROFF(); // sphere-map texture coordinates off, smooth shading
 
+// Bitmaps and regions from BMP files (the image hover buttons' pictures and shapes).
+// Loads a BMP file as a bitmap of its own depth and gives PAL a palette that fits it: its colour table
+// (256 entries, those past a shorter table black) up to 8 bits per pixel, a halftone palette above.
+// Returns 0 and leaves PAL as it was when the file cannot be loaded. The caller deletes both.
+HBITMAP LOADBMPFROMFILE(const char* FILENAME, HPALETTE& PAL);
+// A new region of the picture's pixels that are not transparent, in picture coordinates (top-left pixel
+// (0, 0)). Transparent: each component from that of TRANSCOLOR (0x00BBGGRR) up to TOLERANCE above it.
+// 0 when the file cannot be loaded or the work copy, the rectangle buffer or a region cannot be made.
+// TRANSCOLOR above 0x7FFFFFFF fails the bound check.
+HRGN BITMAPTOREGION(const char* BMPNAME, std::uint32_t TRANSCOLOR, std::uint8_t TOLERANCE);
+
 // Geometry.
 // The unit normal of the plane through V1, V2, V3 (right-hand rule), left in FNORMAL; (0, 0, 0) for
 // degenerate points.
@@ -522,6 +533,20 @@ void TOROIDE(std::int32_t NUMOBJ, BYTEBOOL ESTERNO);
 void INITTEXT(float DEPTH, std::int32_t ANG, std::int32_t ITAL, std::int32_t GRAS);
 // Frees the 256 outline-font display lists from BASE; does nothing while BASE is 0.
 void DELETEGLTEXT();
+
+// Effects.
+// Loads the bump image BMPBUMP into TEXTUREBUMPMAP[NUM] and the colour image BMPFILE into
+// TEXTUREBUMPMAP2[NUM] (0..500), leaving the colour texture bound and 2D texturing on.
+void INITFX_TEXTUREBUMPMAP(const char* BMPBUMP, const char* BMPFILE, std::int32_t NUM);
+// Draws list OBJNAME translated by (X, Y, Z) with the bump image of slot NUM, then with its colour image
+// combined with the lit colour and multiplied onto the first pass. Needs 2D texturing on and the
+// GL_LEQUAL depth test; leaves blending off (GL_SRC_ALPHA, GL_ONE), GL_MODULATE and the colour texture bound.
+void FX_TEXTUREBUMPMAP(float X, float Y, float Z, std::uint32_t OBJNAME, std::int32_t NUM);
+// Draws list OBJNAME translated by (X, Y, Z) flat-shaded with a black outline SIZE + 6 pixels wide and,
+// when TEXTURE is true, an additive pass over the caller's texture. Leaves fill mode, line width 2,
+// colour (9.5, 9.5, 9.5), blending off with GL_SRC_COLOR, GL_ONE, back-face culling, lighting on,
+// smooth shading, and 2D texturing on (when TEXTURE is false) or as the caller left it.
+void FX_CARTOON(float X, float Y, float Z, float SIZE, std::uint32_t OBJNAME, BYTEBOOL TEXTURE);
 
 // Desktop services a calling program uses directly.
 // A modal message box; returns the button chosen (IDOK, IDYES, IDNO). Texts are Latin-1. With no

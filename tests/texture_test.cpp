@@ -5,6 +5,7 @@
 #include "xsupport.h"
 
 #include "glwindow.h"
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -24,22 +25,7 @@ const fs::path kSuite = NEMBRA_BMPSUITE_DIR;
 
 void EnsureWindow() { testsupport::EnsureGlWindow("Nembra texture test", 64, 64); }
 
-// A directory for the files a test writes, removed when the test process ends.
-const fs::path& TempDir() {
-    static const struct Directory {
-        fs::path path;
-        Directory() {
-            char pattern[] = "/tmp/nembra-texture-XXXXXX";
-            const char* made = mkdtemp(pattern);
-            path = made ? made : fs::temp_directory_path();
-        }
-        ~Directory() {
-            if (path != fs::temp_directory_path())
-                fs::remove_all(path);
-        }
-    } directory;
-    return directory.path;
-}
+using testsupport::TempDir;
 
 // A 24-bit bottom-up BMP whose pixel (x, y), y counted from the top, has colour rgb(x, y); its row
 // padding holds bytes the reader must skip.

@@ -23,6 +23,23 @@ LRESULT GLWNDPROC(HWND WINDOW, UINT AMESSAGE, WPARAM WPARAM_, LPARAM LPARAM_);
 // leaves SLOT and the GL untouched and returns false (the loader has said why on standard error).
 bool LOADBMPTEXTURE(const char* BMPFILE, std::uint32_t& SLOT, bool SETUNPACK);
 
+// What the current GL offers the effects, asked once per rendering context (a new context asks again).
+struct GLCAPABILITIES {
+    HGLRC context = 0;
+    bool known = false;
+    bool combine = false; // the combine texture environment (OpenGL 1.3 or its extension)
+    float minLineWidth = 1.0f;
+    float maxLineWidth = 1.0f; // GL_ALIASED_LINE_WIDTH_RANGE
+};
+extern GLCAPABILITIES GLCAPS;
+
+// Whether a GL with this version and extension string offers the combine texture environment.
+bool OFFERSCOMBINE(const char* version, const char* extensions);
+// The same for the current context.
+bool HAVECOMBINE();
+// WIDTH brought into the range of line widths the current GL rasterises.
+float CLAMPLINEWIDTH(float width);
+
 // The fatal messages of window creation (Latin-1).
 inline constexpr const char* MSG_REGISTER_FAILED = "Errore di registro per la rispettiva applicazione!";
 inline constexpr const char* MSG_WINDOW_FAILED = "Impossibile creare la finestra per la rispettiva applicazione!";

@@ -49,8 +49,8 @@ std::vector<Call> Only(const std::vector<Call>& all, const std::string& name) {
 
 } // namespace glrecorder
 
-// Each definition notes its call and forwards it. The list holds what geometry, lights and display
-// lists use; add an entry point here when a test needs it.
+// Each definition notes its call and forwards it. The list holds what geometry, lights, display
+// lists and the effects use; add an entry point here when a test needs it.
 #define RECORD(name, params, args, ...)                                                                                \
     extern "C" void name params {                                                                                      \
         glrecorder::Note(#name, {__VA_ARGS__});                                                                        \
@@ -74,3 +74,15 @@ RECORD(glCallList, (GLuint list), (list), double(list))
 RECORD(glNewList, (GLuint list, GLenum mode), (list, mode), double(list), double(mode))
 RECORD(glEndList, (void), ())
 RECORD(glPointSize, (GLfloat size), (size), size)
+RECORD(glBindTexture, (GLenum target, GLuint texture), (target, texture), double(target), double(texture))
+RECORD(glPushMatrix, (void), ())
+RECORD(glPopMatrix, (void), ())
+RECORD(glTranslatef, (GLfloat x, GLfloat y, GLfloat z), (x, y, z), x, y, z)
+RECORD(glBlendFunc, (GLenum sfactor, GLenum dfactor), (sfactor, dfactor), double(sfactor), double(dfactor))
+RECORD(glTexEnvi, (GLenum target, GLenum pname, GLint param), (target, pname, param), double(target), double(pname),
+       double(param))
+RECORD(glColor3f, (GLfloat r, GLfloat g, GLfloat b), (r, g, b), r, g, b)
+RECORD(glLineWidth, (GLfloat width), (width), width)
+RECORD(glPolygonMode, (GLenum face, GLenum mode), (face, mode), double(face), double(mode))
+RECORD(glShadeModel, (GLenum mode), (mode), double(mode))
+RECORD(glFlush, (void), ())
