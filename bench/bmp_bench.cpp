@@ -87,7 +87,7 @@ void Decode(benchmark::State& state, const Bytes& file, int side) {
             state.SkipWithError(reason.c_str());
             return;
         }
-        benchmark::DoNotOptimize(image.bgr.data());
+        benchmark::DoNotOptimize(image.pixels.data());
     }
     Report(state, side, file.size());
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgl-dev libglx-dev libgl1-mesa-dri libglu1-mesa-dev
-  libx11-dev libxext-dev libxcursor-dev libxft-dev libxtst-dev
+  libx11-dev libxext-dev libxcursor-dev libxfixes-dev libxrender-dev libxft-dev libxtst-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libgtest-dev libbenchmark-dev
   xvfb xauth openbox clang-format

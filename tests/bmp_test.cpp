@@ -45,7 +45,7 @@ std::uint32_t LittleEndian(const Bytes& b, std::size_t at, int count) {
 using Bgr = std::array<std::uint8_t, 3>;
 
 Bgr PixelAt(const win::bmp::Image& image, int x, int y) { // y counts from the bottom row
-    const std::uint8_t* p = image.bgr.data() + y * image.stride() + x * 3;
+    const std::uint8_t* p = image.pixels.data() + y * image.stride() + x * 3;
     return {p[0], p[1], p[2]};
 }
 
@@ -183,7 +183,7 @@ std::set<int> Levels(int bits) {
 // may instead show the background.
 void ExpectSamePicture(const win::bmp::Image& image, const win::bmp::Image& other, const CorpusCase& c,
                        const Bgr& background) {
-    ASSERT_EQ(other.bgr.size(), image.bgr.size());
+    ASSERT_EQ(other.pixels.size(), image.pixels.size());
     int holes = 0;
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) {
@@ -221,20 +221,20 @@ TEST_P(BmpCorpus, DecodesRightOrRefuses) {
     ASSERT_FALSE(bytes.empty()) << "missing corpus file " << c.file;
     win::bmp::Image image;
     image.width = 5; // refusal must leave it empty
-    image.bgr.assign(16, 1);
+    image.pixels.assign(16, 1);
     std::string reason;
     const bool decoded = win::bmp::Decode(bytes.data(), bytes.size(), image, reason);
     if (c.refusal) {
         EXPECT_FALSE(decoded);
         EXPECT_NE(reason.find(c.refusal), std::string::npos) << "reason: " << reason;
-        EXPECT_TRUE(image.bgr.empty());
+        EXPECT_TRUE(image.pixels.empty());
         EXPECT_EQ(image.width, 0);
         return;
     }
     ASSERT_TRUE(decoded) << reason;
     ASSERT_EQ(image.width, 127);
     ASSERT_EQ(image.height, 64);
-    ASSERT_EQ(image.bgr.size(), image.stride() * 64);
+    ASSERT_EQ(image.pixels.size(), image.stride() * 64);
 
     const Bgr paletteEntry0 = {bytes.at(54), bytes.at(55), bytes.at(56)}; // these files have 40-byte headers
     if (c.sameAs) {
@@ -383,11 +383,11 @@ TEST(BmpHostile, RefusedForTheRightReason) {
         const Bytes exact(h.bytes);
         win::bmp::Image image;
         image.width = 3;
-        image.bgr.assign(12, 7);
+        image.pixels.assign(12, 7);
         std::string reason;
         EXPECT_FALSE(win::bmp::Decode(exact.data(), exact.size(), image, reason));
         EXPECT_NE(reason.find(h.reason), std::string::npos) << "reason: " << reason;
-        EXPECT_TRUE(image.bgr.empty());
+        EXPECT_TRUE(image.pixels.empty());
         EXPECT_EQ(image.width, 0);
         EXPECT_EQ(image.height, 0);
     }
@@ -421,7 +421,7 @@ TEST(BmpLayout, OddWidthRowsLandBottomFirstWithZeroPadding) {
                 ASSERT_EQ(PixelAt(image, x, y), (Bgr{std::uint8_t(x), std::uint8_t(y), std::uint8_t(200 + y)}))
                     << x << "," << y;
             for (int pad = kWidth * 3; pad < kStride; ++pad)
-                EXPECT_EQ(image.bgr[y * kStride + pad], 0) << "padding of row " << y;
+                EXPECT_EQ(image.pixels[y * kStride + pad], 0) << "padding of row " << y;
         }
     }
 }
@@ -509,6 +509,128 @@ TEST(BmpLayout, RleStreamsPaintWhatTheySayAndLeaveTheBackground) {
 }
 
 // ---------------------------------------------------------------------------------------------------
+// The file's own depth: paletted files keep their indices and their colour table.
+
+// Index of pixel (x, y), y counted from the bottom row.
+unsigned IndexAt(const win::bmp::Image& image, int x, int y) {
+    const unsigned bits = static_cast<unsigned>(image.bits), perByte = 8 / bits;
+    const std::uint8_t byte = image.pixels.at(y * image.stride() + x / perByte);
+    return (byte >> (8 - bits * (x % perByte + 1))) & ((1u << bits) - 1);
+}
+
+TEST(BmpIndexed, PalettedFilesKeepTheirIndices) {
+    const Bytes palette = {1, 2, 3, 0, 10, 20, 30, 0, 40, 50, 60, 0, 70, 80, 90, 0};
+    struct Case {
+        const char* name;
+        BmpFile file;
+        int bits;                      // of the picture
+        std::vector<unsigned> indices; // bottom row first
+    };
+    const Case cases[] = {
+        // 10 pixels of 1 bit: the six bits after them in the second byte are garbage in the file.
+        {"1 bit, padding bits set",
+         BmpFile{.width = 10, .bits = 1, .palette = palette, .pixels = {0xA5, 0x7F, 0xFF, 0xFF}, .colorsUsed = 2},
+         1,
+         {1, 0, 1, 0, 0, 1, 0, 1, 0, 1}},
+        {"2 bits widen to 4",
+         BmpFile{.width = 5, .bits = 2, .palette = palette, .pixels = {0x1B, 0xC0, 0, 0}, .colorsUsed = 4},
+         4,
+         {0, 1, 2, 3, 3}},
+        {"4 bits, odd width",
+         BmpFile{.width = 3, .bits = 4, .palette = palette, .pixels = {0x21, 0x3F, 0, 0}, .colorsUsed = 4},
+         4,
+         {2, 1, 3}},
+        {"8 bits top-down come out bottom row first",
+         BmpFile{.width = 2,
+                 .height = -2,
+                 .bits = 8,
+                 .palette = palette,
+                 .pixels = {1, 2, 0, 0, 3, 0, 0, 0},
+                 .colorsUsed = 4},
+         8,
+         {3, 0, 1, 2}},
+        {"8 bits, index past the palette kept",
+         BmpFile{.width = 2, .bits = 8, .palette = palette, .pixels = {200, 3, 0, 0}, .colorsUsed = 4},
+         8,
+         {200, 3}},
+        {"RLE8, skipped pixels are index 0",
+         BmpFile{.width = 3,
+                 .height = 2,
+                 .bits = 8,
+                 .compression = kRle8,
+                 .palette = palette,
+                 .pixels = {1, 1, 0, 2, 1, 1, 1, 3, 0, 1},
+                 .colorsUsed = 4},
+         8,
+         {1, 0, 0, 0, 0, 3}},
+        {"RLE4 run alternates its nibbles",
+         BmpFile{.width = 5,
+                 .bits = 4,
+                 .compression = kRle4,
+                 .palette = palette,
+                 .pixels = {5, 0x12, 0, 1},
+                 .colorsUsed = 4},
+         4,
+         {1, 2, 1, 2, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes bytes = c.file.Build();
+        win::bmp::Image image;
+        std::string reason;
+        ASSERT_TRUE(win::bmp::Decode(bytes.data(), bytes.size(), image, reason, win::bmp::Depth::File)) << reason;
+        ASSERT_EQ(image.bits, c.bits);
+        ASSERT_EQ(image.colours.size(), std::size_t{1} << c.bits);
+        for (std::size_t i = 0; i < image.colours.size(); ++i) {
+            const win::bmp::Colour want = i < 4
+                                              ? win::bmp::Colour{palette[i * 4], palette[i * 4 + 1], palette[i * 4 + 2]}
+                                              : win::bmp::Colour{0, 0, 0};
+            EXPECT_EQ(image.colours[i], want) << "entry " << i;
+        }
+        const int width = image.width;
+        ASSERT_EQ(static_cast<std::size_t>(width * image.height), c.indices.size());
+        for (int y = 0; y < image.height; ++y) {
+            for (int x = 0; x < width; ++x)
+                EXPECT_EQ(IndexAt(image, x, y), c.indices[static_cast<std::size_t>(y * width + x)]) << x << "," << y;
+            const std::size_t used = static_cast<std::size_t>(width) * c.bits;
+            const std::uint8_t* row = image.pixels.data() + y * image.stride();
+            if (used % 8) {
+                EXPECT_EQ(row[used / 8] & (0xFF >> (used % 8)), 0) << "bits after the last pixel of row " << y;
+            }
+        }
+    }
+}
+
+// Every corpus file: both layouts accept or refuse it alike, deeper files stay 24-bit, and each index
+// shows through its table the colour of the 24-bit layout.
+TEST(BmpIndexed, AgreesWithTheColourLayoutOnTheCorpus) {
+    int indexed = 0;
+    for (const char* dir : {"good", "questionable", "bad"})
+        for (const auto& entry : fs::directory_iterator(kSuite / dir)) {
+            SCOPED_TRACE(entry.path().string());
+            const Bytes bytes = ReadBytes(entry.path());
+            win::bmp::Image colour, own;
+            std::string reason, ownReason;
+            const bool decoded = win::bmp::Decode(bytes.data(), bytes.size(), colour, reason);
+            ASSERT_EQ(win::bmp::Decode(bytes.data(), bytes.size(), own, ownReason, win::bmp::Depth::File), decoded);
+            EXPECT_EQ(ownReason, reason);
+            if (!decoded)
+                continue;
+            ASSERT_EQ(own.width, colour.width);
+            ASSERT_EQ(own.height, colour.height);
+            if (own.bits == 24) {
+                EXPECT_EQ(own.pixels, colour.pixels);
+                continue;
+            }
+            ++indexed;
+            for (int y = 0; y < own.height; ++y)
+                for (int x = 0; x < own.width; ++x)
+                    ASSERT_EQ(own.colours.at(IndexAt(own, x, y)), PixelAt(colour, x, y)) << x << "," << y;
+        }
+    EXPECT_GT(indexed, 20);
+}
+
+// ---------------------------------------------------------------------------------------------------
 // Files on disk.
 
 class BmpFiles : public testing::Test {
@@ -523,7 +645,7 @@ protected:
         win::bmp::Image image;
         std::string reason;
         EXPECT_FALSE(win::bmp::LoadFile(path.c_str(), image, reason));
-        EXPECT_TRUE(image.bgr.empty());
+        EXPECT_TRUE(image.pixels.empty());
         return reason;
     }
 
@@ -538,7 +660,7 @@ TEST_F(BmpFiles, LoadsWhatDecodeDecodes) {
     const win::bmp::Image decoded = MustDecode(bytes);
     EXPECT_EQ(loaded.width, decoded.width);
     EXPECT_EQ(loaded.height, decoded.height);
-    EXPECT_EQ(loaded.bgr, decoded.bgr);
+    EXPECT_EQ(loaded.pixels, decoded.pixels);
 }
 
 TEST_F(BmpFiles, RefusesWhatCannotBeRead) {

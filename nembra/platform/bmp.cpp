@@ -1,5 +1,6 @@
 // BMP decoding for LoadImageA: the header generations users meet (OS/2 1.x and 2.x, Windows 3 to V5),
-// paletted, direct-colour, bit-field and RLE pixel data, all turned into one 24-bit layout.
+// paletted, direct-colour, bit-field and RLE pixel data, turned into one 24-bit layout or, for paletted
+// files, into indices of the file's own depth.
 #include "nembra/platform/bmp.h"
 
 #include <algorithm>
@@ -23,7 +24,6 @@ constexpr std::uint64_t kFileHeaderSize = 14;
 // headers, palette and an embedded colour profile.
 constexpr std::int64_t kMaxFileBytes = kMaxPixelBytes + kMaxPixelBytes / 3 + (1 << 20);
 
-using Colour = std::array<std::uint8_t, 3>; // blue, green, red
 // Always 256 entries: indices past the file's own palette read black, so row loops need no check.
 using Palette = std::array<Colour, 256>;
 
@@ -293,13 +293,51 @@ void BitFieldRow(const std::uint8_t* src, std::size_t width, const Channels& c, 
     }
 }
 
-void AllocateOutput(const Header& h, Image& out) {
-    out.width = static_cast<int>(h.width);
-    out.height = static_cast<int>(h.height);
-    out.bgr.assign(out.stride() * static_cast<std::size_t>(h.height), 0);
+// Indices of a paletted row, leftmost pixel in the high bits.
+unsigned IndexAt(const std::uint8_t* row, std::size_t x, unsigned bits) {
+    const unsigned perByte = 8 / bits;
+    const unsigned shift = 8 - bits * (static_cast<unsigned>(x % perByte) + 1);
+    return (row[x / perByte] >> shift) & ((1u << bits) - 1);
 }
 
-bool DecodeRows(const std::uint8_t* data, std::size_t size, const Header& h, Image& out, std::string& reason) {
+void PutIndex(std::uint8_t* row, std::size_t x, unsigned bits, unsigned index) {
+    const unsigned perByte = 8 / bits;
+    const unsigned shift = 8 - bits * (static_cast<unsigned>(x % perByte) + 1);
+    const unsigned mask = ((1u << bits) - 1) << shift;
+    std::uint8_t& byte = row[x / perByte];
+    byte = static_cast<std::uint8_t>((byte & ~mask) | ((index << shift) & mask));
+}
+
+// A row of indices at the output depth; the bits past the last pixel stay zero.
+void IndexRow(const std::uint8_t* src, std::size_t width, unsigned bits, unsigned outBits, std::uint8_t* dst) {
+    if (bits == outBits) {
+        const std::size_t whole = width * bits / 8, rest = width * bits % 8;
+        std::memcpy(dst, src, whole);
+        if (rest)
+            dst[whole] = static_cast<std::uint8_t>(src[whole] & (0xFF << (8 - rest)));
+        return;
+    }
+    for (std::size_t x = 0; x < width; ++x)
+        PutIndex(dst, x, outBits, IndexAt(src, x, bits));
+}
+
+unsigned OutputBits(const Header& h, Depth depth) {
+    if (depth == Depth::Bgr24 || h.bits > 8)
+        return 24;
+    return h.bits == 2 ? 4 : h.bits; // no bitmap format holds 2-bit indices
+}
+
+void AllocateOutput(const Header& h, unsigned bits, const Palette& palette, Image& out) {
+    out.width = static_cast<int>(h.width);
+    out.height = static_cast<int>(h.height);
+    out.bits = static_cast<int>(bits);
+    out.pixels.assign(out.stride() * static_cast<std::size_t>(h.height), 0);
+    if (bits <= 8)
+        out.colours.assign(palette.begin(), palette.begin() + (std::size_t{1} << bits));
+}
+
+bool DecodeRows(const std::uint8_t* data, std::size_t size, const Header& h, Depth depth, Image& out,
+                std::string& reason) {
     const std::uint64_t fileStride = static_cast<std::uint64_t>((h.width * h.bits + 31) / 32 * 4);
     // Even a missing padding byte on the last row is refused: such a file was cut, not written short.
     if (h.pixelOffset > size || (size - h.pixelOffset) / fileStride < static_cast<std::uint64_t>(h.height))
@@ -317,12 +355,17 @@ bool DecodeRows(const std::uint8_t* data, std::size_t size, const Header& h, Ima
     const bool bgrx = h.bits == 32 && masks == std::array<std::uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
     const Channels channels{Channel(masks[0]), Channel(masks[1]), Channel(masks[2])};
 
-    AllocateOutput(h, out);
+    const unsigned outBits = OutputBits(h, depth);
+    AllocateOutput(h, outBits, palette, out);
     const std::size_t width = static_cast<std::size_t>(h.width);
     const std::size_t rows = static_cast<std::size_t>(h.height);
     for (std::size_t y = 0; y < rows; ++y) {
         const std::uint8_t* src = data + h.pixelOffset + y * fileStride;
-        std::uint8_t* dst = out.bgr.data() + (h.topDown ? rows - 1 - y : y) * out.stride();
+        std::uint8_t* dst = out.pixels.data() + (h.topDown ? rows - 1 - y : y) * out.stride();
+        if (outBits <= 8) {
+            IndexRow(src, width, h.bits, outBits, dst);
+            continue;
+        }
         switch (h.bits) {
         case 24: Bgr24Row(src, width, dst); break;
         case 32:
@@ -351,7 +394,7 @@ struct RlePaint {
     bool fourBit;
 
     std::uint8_t* At(std::int64_t x, std::int64_t y) const {
-        return out.bgr.data() + static_cast<std::size_t>(y) * out.stride() + static_cast<std::size_t>(x) * 3;
+        return out.pixels.data() + static_cast<std::size_t>(y) * out.stride() + static_cast<std::size_t>(x) * 3;
     }
     void Run(std::int64_t x, std::int64_t y, unsigned count, unsigned value) {
         // An RLE4 run alternates the byte's two nibbles; an RLE8 run repeats one index.
@@ -367,6 +410,25 @@ struct RlePaint {
             const unsigned index = fourBit ? (i & 1 ? src[i / 2] & 15 : src[i / 2] >> 4) : src[i];
             std::memcpy(dst, palette[index].data(), 3);
         }
+    }
+};
+
+// The same runs as indices of the stream's own depth.
+struct RleIndexPaint {
+    Image& out;
+    bool fourBit;
+
+    void Put(std::int64_t x, std::int64_t y, unsigned index) {
+        PutIndex(out.pixels.data() + static_cast<std::size_t>(y) * out.stride(), static_cast<std::size_t>(x),
+                 fourBit ? 4 : 8, index);
+    }
+    void Run(std::int64_t x, std::int64_t y, unsigned count, unsigned value) {
+        for (unsigned i = 0; i < count; ++i)
+            Put(x + i, y, fourBit ? (i & 1 ? value & 15 : value >> 4) : value);
+    }
+    void Literal(std::int64_t x, std::int64_t y, unsigned count, const std::uint8_t* src) {
+        for (unsigned i = 0; i < count; ++i)
+            Put(x + i, y, fourBit ? (i & 1 ? src[i / 2] & 15 : src[i / 2] >> 4) : src[i]);
     }
 };
 
@@ -425,7 +487,8 @@ bool WalkRle(const std::uint8_t* p, const std::uint8_t* end, const Header& h, Si
     return y >= h.height || (y == h.height - 1 && x == h.width) || Refuse(reason, "truncated RLE data");
 }
 
-bool DecodeRle(const std::uint8_t* data, std::size_t size, const Header& h, Image& out, std::string& reason) {
+bool DecodeRle(const std::uint8_t* data, std::size_t size, const Header& h, Depth depth, Image& out,
+               std::string& reason) {
     if (h.pixelOffset > size)
         return Refuse(reason, "truncated pixel data");
     Palette palette;
@@ -438,9 +501,14 @@ bool DecodeRle(const std::uint8_t* data, std::size_t size, const Header& h, Imag
         return false;
 
     // Pixels the stream skips show palette entry 0, as in a freshly made bitmap of the file's own format.
-    AllocateOutput(h, out);
+    const unsigned outBits = OutputBits(h, depth);
+    AllocateOutput(h, outBits, palette, out);
+    if (outBits <= 8) {
+        RleIndexPaint paint{out, h.compression == kRle4};
+        return WalkRle(begin, end, h, paint, reason);
+    }
     for (std::int64_t y = 0; y < h.height; ++y) {
-        std::uint8_t* dst = out.bgr.data() + static_cast<std::size_t>(y) * out.stride();
+        std::uint8_t* dst = out.pixels.data() + static_cast<std::size_t>(y) * out.stride();
         for (std::int64_t x = 0; x < h.width; ++x, dst += 3)
             std::memcpy(dst, palette[0].data(), 3);
     }
@@ -465,19 +533,19 @@ private:
 
 } // namespace
 
-bool Decode(const std::uint8_t* data, std::size_t size, Image& out, std::string& reason) {
+bool Decode(const std::uint8_t* data, std::size_t size, Image& out, std::string& reason, Depth depth) {
     out = Image{};
     Header h;
     bool ok = ReadFileHeader(data, size, h, reason) && ReadInfoHeader(data, size, h, reason) && CheckHeader(h, reason);
     if (ok)
-        ok = h.compression == kRle8 || h.compression == kRle4 ? DecodeRle(data, size, h, out, reason)
-                                                              : DecodeRows(data, size, h, out, reason);
+        ok = h.compression == kRle8 || h.compression == kRle4 ? DecodeRle(data, size, h, depth, out, reason)
+                                                              : DecodeRows(data, size, h, depth, out, reason);
     if (!ok)
         out = Image{};
     return ok;
 }
 
-bool LoadFile(const char* path, Image& out, std::string& reason) {
+bool LoadFile(const char* path, Image& out, std::string& reason, Depth depth) {
     out = Image{};
     const FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));
     if (file.get() < 0)
@@ -504,7 +572,7 @@ bool LoadFile(const char* path, Image& out, std::string& reason) {
             return Refuse(reason, "cannot read: file shrank while being read");
         done += static_cast<std::size_t>(got);
     }
-    return Decode(bytes.data(), bytes.size(), out, reason);
+    return Decode(bytes.data(), bytes.size(), out, reason, depth);
 }
 
 } // namespace win::bmp

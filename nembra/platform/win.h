@@ -49,16 +49,54 @@
 //                     bottom of its parent, drawing its parts' texts; SB_SETPARTS, SB_SETTEXTA,
 //                     SB_GETPARTS, SB_GETTEXTA.
 //   Bitmaps           LoadImageA(IMAGE_BITMAP, LR_LOADFROMFILE) reads a BMP file with the stand-in's own
-//                     decoder (bmp.h) into a device-independent bitmap: 24 bits per pixel, blue-green-red,
-//                     bottom row first, rows padded to 4 bytes, whatever the file's own depth. A file
-//                     that cannot be read or decoded gives 0 and a one-line message on standard error
-//                     naming the file and the reason. GetObjectA describes a bitmap (BITMAP, with the
-//                     pixel pointer); DeleteObject frees it.
+//                     decoder (bmp.h) into a device-independent bitmap, bottom row first, rows padded to
+//                     4 bytes. With LR_CREATEDIBSECTION it has the file's own depth: 1, 4 or 8 bits of
+//                     palette indices with the file's colour table (2-bit files widen to 4 bits; the
+//                     table is padded with black to 2^bits entries), 24-bit blue-green-red for deeper
+//                     files; without it every file is 24-bit. A file that cannot be read or decoded
+//                     gives 0 and a one-line message on standard error naming the file and the reason.
+//                     GetObjectA describes a bitmap (BITMAP, with its real depth and pixel pointer);
+//                     CreateDIBSection makes a zeroed bottom-up bitmap of 1, 4, 8, 24 or 32 bits;
+//                     GetDIBits copies rows out as 24 or 32 bits; GetDIBColorTable reads the colour
+//                     table of the bitmap selected into a memory context. DeleteObject frees bitmaps,
+//                     palettes, regions and fonts, but refuses one still selected into a context (or a
+//                     region a window owns) and the stock objects.
+//   Memory contexts   CreateCompatibleDC makes a memory context (it needs no display) holding a stock
+//                     1 x 1 bitmap until SelectObject puts a bitmap in; a bitmap is in one memory context
+//                     at a time. BitBlt (SRCCOPY) copies from a memory context into a 24- or 32-bit
+//                     memory context, or into a window's context (GetDC, BeginPaint; top-level or child)
+//                     with XPutImage in the window's visual, clipped to the window and its bitmap.
+//   Palettes          CreatePalette (LOGPALETTE, version 0x300), CreateHalftonePalette (256 entries: the
+//                     6 x 6 x 6 colour cube at 0, 51, ..., 255, index 36 r + 6 g + b, then 40 greys
+//                     between black and white), GetPaletteEntries, SelectPalette, RealizePalette. On the
+//                     true-colour visuals of X a palette changes no colour: a bitmap shows the colours of
+//                     its own table, and RealizePalette only reports the palette's size.
+//   Regions           CreateRectRgn, ExtCreateRegion (RGNDATA rectangles, no transform), CombineRgn
+//                     (AND, OR, XOR, DIFF, COPY), PtInRegion, GetRgnBox, GetRegionData, EqualRgn, over
+//                     banded rectangle lists (region.h). An empty region is a valid handle. Uniting a
+//                     region with one below it in place (CombineRgn(a, a, b, RGN_OR)) costs only b and
+//                     the bands of a that b reaches, so a region built batch by batch grows in linear time.
+//   Window shapes     SetWindowRgn sets the window's bounding shape with the X Shape extension (which
+//                     also cuts input: a click on a cut-away pixel reaches the window beneath). Region
+//                     coordinates are relative to the window's outer corner. The window owns the region:
+//                     it is freed when replaced, when SetWindowRgn(hwnd, 0) removes the shape, and with
+//                     the window. GetWindowRgn copies it.
+//   Movable memory    GlobalAlloc(GMEM_MOVEABLE)/GlobalLock/GlobalUnlock/GlobalReAlloc/GlobalFree/
+//                     GlobalSize: blocks behind handles; growing keeps the contents, and a locked block
+//                     is not moved (GlobalReAlloc refuses). GlobalUsage reports blocks for tests.
 //   Fonts             CreateFontA matches the request to a TrueType face with fontconfig; SelectObject
 //                     makes it the context's font; wglUseFontOutlinesA turns its glyphs, read with
 //                     FreeType, into polygon display lists with float metrics.
 //   Cursors, icons    LoadCursorA/LoadIconA with the system ids: X cursors from the cursor theme (or
 //                     the core cursor font), and a generated application icon set as _NET_WM_ICON.
+//                     LoadCursorFromFileA reads .cur, .ico and animated .ani files (DIB entries at 1 to
+//                     32 bits with their AND mask, or PNG entries) with the stand-in's own reader
+//                     (curfile.h) into an Xcursor cursor: the entry nearest the theme's cursor size,
+//                     with the file's hot spot (the centre for an .ico) and, for .ani, its frames and
+//                     delays. The same handle serves as a class icon, every entry up to 256 pixels
+//                     going into _NET_WM_ICON. A file that cannot be read or decoded gives 0 and a
+//                     one-line message on standard error naming the file and the reason.
+//                     DestroyCursor frees a file cursor; the shared system cursors stay.
 //   System            GetTickCount (monotonic milliseconds), GetSystemMetrics (screen size).
 //
 // Texts are 8-bit Latin-1, as the desktop API's "A" functions take them; they reach X (window titles,
@@ -291,9 +329,16 @@ inline constexpr UINT LR_CREATEDIBSECTION = 0x2000;
 HANDLE32 LoadImageA(HINSTANCE instance, const char* name, UINT type, int cx, int cy, UINT flags);
 // Fills `out` (size bytes, at least sizeof(BITMAP) for a bitmap); returns the bytes written, 0 on failure.
 int GetObjectA(HGDIOBJ object, int size, void* out);
-// Makes a font the context's current one; returns the font selected before, 0 on failure.
+// Makes a font the context's current one, or puts a bitmap into a memory context; returns the object of
+// that kind selected before, 0 on failure (a bitmap already in another memory context is refused).
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL DeleteObject(HGDIOBJ object);
+
+// Stock objects: NULL_BRUSH (a class background that paints nothing) and DEFAULT_PALETTE (what a new
+// context has selected). They are never deleted.
+inline constexpr int NULL_BRUSH = 5;
+inline constexpr int DEFAULT_PALETTE = 15;
+HGDIOBJ GetStockObject(int index);
 
 inline constexpr int FW_NORMAL = 400;
 inline constexpr int FW_BOLD = 700;
@@ -317,8 +362,153 @@ inline constexpr int WGL_FONT_POLYGONS = 1;
 BOOL wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD listBase, float deviation, float extrusion, int format,
                          GLYPHMETRICSFLOAT* metrics);
 
+// --- Bitmaps in memory: DIBs, memory contexts, palettes ---
+struct RGBQUAD {
+    std::uint8_t rgbBlue;
+    std::uint8_t rgbGreen;
+    std::uint8_t rgbRed;
+    std::uint8_t rgbReserved;
+};
+
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    std::int32_t biWidth;
+    std::int32_t biHeight; // positive: bottom row first
+    std::uint16_t biPlanes;
+    std::uint16_t biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    std::int32_t biXPelsPerMeter;
+    std::int32_t biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+
+// The colour table follows the header (biClrUsed entries, or 2^biBitCount when that is 0).
+struct BITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+};
+
+struct PALETTEENTRY {
+    std::uint8_t peRed;
+    std::uint8_t peGreen;
+    std::uint8_t peBlue;
+    std::uint8_t peFlags;
+};
+
+// palNumEntries entries follow the header.
+struct LOGPALETTE {
+    std::uint16_t palVersion; // 0x300
+    std::uint16_t palNumEntries;
+    PALETTEENTRY palPalEntry[1];
+};
+
+inline constexpr DWORD BI_RGB = 0;
+inline constexpr UINT DIB_RGB_COLORS = 0;
+inline constexpr DWORD SRCCOPY = 0x00CC0020;
+inline constexpr UINT OBJ_PAL = 5;
+inline constexpr UINT OBJ_FONT = 6;
+inline constexpr UINT OBJ_BITMAP = 7;
+
+HDC CreateCompatibleDC(HDC dc); // 0: compatible with the screen
+BOOL DeleteDC(HDC dc);
+HGDIOBJ GetCurrentObject(HDC dc, UINT type);
+// A zeroed bottom-up DIB (biHeight > 0) of 1, 4, 8, 24 or 32 bits, BI_RGB; *bits receives its pixels.
+// No file section is offered: `section` must be 0.
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE32 section, DWORD offset);
+// Rows start .. start + lines - 1 (counted from the bottom) as 24 or 32 bits, bottom-up for a positive
+// biHeight, top-down for a negative one; returns the rows copied. With bits null it only fills in the
+// bitmap's own header.
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage);
+// Entries of the colour table of the bitmap selected into a memory context; 0 for bitmaps without one.
+UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colours);
+HPALETTE CreatePalette(const LOGPALETTE* palette);
+HPALETTE CreateHalftonePalette(HDC dc);
+// With entries null, the palette's size.
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground); // returns the palette before
+UINT RealizePalette(HDC dc);
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
+
+// --- Regions and window shapes ---
+struct RGNDATAHEADER {
+    DWORD dwSize; // 32
+    DWORD iType;  // RDH_RECTANGLES
+    DWORD nCount;
+    DWORD nRgnSize;
+    RECT rcBound;
+};
+static_assert(sizeof(RGNDATAHEADER) == 32);
+
+// nCount RECTs follow the header.
+struct RGNDATA {
+    RGNDATAHEADER rdh;
+    char Buffer[1];
+};
+
+struct XFORM {
+    float eM11, eM12, eM21, eM22, eDx, eDy;
+};
+
+inline constexpr DWORD RDH_RECTANGLES = 1;
+inline constexpr int RGN_AND = 1;
+inline constexpr int RGN_OR = 2;
+inline constexpr int RGN_XOR = 3;
+inline constexpr int RGN_DIFF = 4;
+inline constexpr int RGN_COPY = 5;
+// Region kinds, as CombineRgn, GetRgnBox and GetWindowRgn return them.
+inline constexpr int ERROR = 0;
+inline constexpr int NULLREGION = 1;
+inline constexpr int SIMPLEREGION = 2;
+inline constexpr int COMPLEXREGION = 3;
+
+HRGN CreateRectRgn(int left, int top, int right, int bottom);
+// Only a null transform is offered. `size` must cover the header and its nCount rectangles; rcBound is
+// not read.
+HRGN ExtCreateRegion(const XFORM* xform, DWORD size, const RGNDATA* data);
+int CombineRgn(HRGN dst, HRGN src1, HRGN src2, int mode); // src2 unused for RGN_COPY
+BOOL PtInRegion(HRGN region, int x, int y);
+int GetRgnBox(HRGN region, RECT* box);
+// With data null, returns the size the region's data needs; with a buffer of at least that size, fills
+// in the header and the rectangles (top band first, left to right) and returns `size`; otherwise 0.
+DWORD GetRegionData(HRGN region, DWORD size, RGNDATA* data);
+BOOL EqualRgn(HRGN a, HRGN b);
+// Gives the window that shape (0 removes it); on success the window owns the region.
+int SetWindowRgn(HWND hwnd, HRGN region, BOOL redraw);
+int GetWindowRgn(HWND hwnd, HRGN region); // copies the window's region into `region`
+
+// --- Movable memory ---
+using HGLOBAL = HANDLE32;
+inline constexpr UINT GMEM_MOVEABLE = 0x0002;
+inline constexpr UINT GMEM_ZEROINIT = 0x0040;
+
+HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes); // GMEM_MOVEABLE is required
+void* GlobalLock(HGLOBAL block);
+BOOL GlobalUnlock(HGLOBAL block); // nonzero while still locked
+HGLOBAL GlobalReAlloc(HGLOBAL block, std::size_t bytes, UINT flags);
+HGLOBAL GlobalFree(HGLOBAL block); // 0 on success, the handle on failure
+std::size_t GlobalSize(HGLOBAL block);
+
+// The stand-in's own account of movable memory, for tests: blocks alive, and the largest size a block
+// has been given since the last call with reset.
+struct GLOBALUSAGE {
+    std::size_t blocks = 0;
+    std::size_t largest = 0;
+};
+GLOBALUSAGE GlobalUsage(bool reset);
+
+// GDI objects alive in the process (bitmaps, palettes, regions, fonts, memory contexts; stock objects
+// not counted), as GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) reports them.
+inline constexpr DWORD GR_GDIOBJECTS = 0;
+HANDLE32 GetCurrentProcess();
+DWORD GetGuiResources(HANDLE32 process, DWORD flags);
+
 // --- Cursors, icons, brushes ---
 HCURSOR LoadCursorA(HINSTANCE instance, UINT id);
+HCURSOR LoadCursorFromFileA(const char* file); // also usable as an HICON
+BOOL DestroyCursor(HCURSOR cursor);
 HICON LoadIconA(HINSTANCE instance, UINT id);
 HBRUSH GetSysColorBrush(int index);
 

@@ -445,6 +445,7 @@ BOOL DestroyWindow(HWND hwnd) {
     }
     for (auto it = p.dcs.begin(); it != p.dcs.end();)
         it = it->second.hwnd == hwnd ? p.dcs.erase(it) : std::next(it);
+    p.regions.erase(rec->shape); // the window's region goes with it
     p.windows.erase(hwnd);
     return 1;
 }

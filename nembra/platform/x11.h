@@ -3,6 +3,7 @@
 #pragma once
 
 #include "nembra/platform/bmp.h"
+#include "nembra/platform/region.h"
 #include "nembra/platform/win.h"
 
 #include <X11/Xlib.h>
@@ -60,16 +61,27 @@ struct WindowRecord {
     GLXFBConfig fbconfig = nullptr;
     GLXWindow glxWindow = 0;
     std::unique_ptr<ControlData> control;
+    HRGN shape = 0; // the window region SetWindowRgn gave it; the window owns it
 };
 
 struct DeviceContext {
     HWND hwnd = 0; // 0: the screen
     HFONT font = 0;
+    bool memory = false;  // made by CreateCompatibleDC: draws into its bitmap
+    HBITMAP bitmap = 0;   // of a memory context
+    HPALETTE palette = 0; // selected with SelectPalette; the stock palette until then
 };
 
-// A device-independent bitmap: the decoder's picture, 24 bits per pixel, blue-green-red, bottom row
-// first, rows padded to 4 bytes.
+// A device-independent bitmap, bottom row first, rows padded to 4 bytes: the decoder's picture (indices
+// of 1, 4 or 8 bits with their colour table, or 24-bit blue-green-red) or one that CreateDIBSection made
+// (also 32 bits: blue, green, red, unused).
 using Bitmap = bmp::Image;
+
+// A block of movable global memory.
+struct GlobalBlock {
+    std::vector<std::uint8_t> bytes;
+    int locks = 0;
+};
 
 // A logical font as CreateFontA asked for it, and the face that fontconfig matched to it.
 struct FontObject {
@@ -138,12 +150,21 @@ struct Platform {
     std::vector<DeferredWindow> deferred;
     std::unordered_map<HCURSOR, Cursor> cursors;
     std::unordered_map<UINT, HCURSOR> systemCursors;
-    std::unordered_map<HICON, IconImage> icons;
+    // Every size an icon has; _NET_WM_ICON carries them all.
+    std::unordered_map<HICON, std::vector<IconImage>> icons;
     std::unordered_map<HBRUSH, std::uint32_t> brushes; // 0x00RRGGBB
     std::unordered_map<HBITMAP, Bitmap> bitmaps;
     std::unordered_map<HFONT, FontObject> fonts;
+    std::unordered_map<HPALETTE, std::vector<PALETTEENTRY>> palettes;
+    std::unordered_map<HRGN, rgn::Region> regions;
+    std::unordered_map<HGLOBAL, GlobalBlock> globals;
+    std::size_t largestGlobal = 0; // since the last GlobalUsage(true)
+    HBITMAP stockBitmap = 0;       // 1 x 1, 1 bit: what a new memory context holds
+    HPALETTE stockPalette = 0;     // what a new context has selected
+    int shapeExtension = -1;       // X Shape extension: -1 not asked yet, 0 absent, 1 present
     HICON applicationIcon = 0;
     HBRUSH buttonFaceBrush = 0;
+    HBRUSH nullBrush = 0;      // GetStockObject(NULL_BRUSH): no colour, so windows of its class are never erased
     XftFont* uiFont = nullptr; // the face the stand-in draws its own controls with
     bool uiFontTried = false;
 

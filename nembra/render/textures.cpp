@@ -3,6 +3,8 @@
 #include "nembra/platform/win.h"
 #include "nembra/window/internal.h"
 
+#include <vector>
+
 namespace nembra {
 
 void SWAPRGB(std::uint8_t* DATA, std::int32_t SIZE) {
@@ -20,6 +22,24 @@ bool LOADBMPTEXTURE(const char* BMPFILE, std::uint32_t& SLOT, bool SETUNPACK) {
     if (BMP == 0 || win::GetObjectA(BMP, sizeof SBITMAP, &SBITMAP) == 0) {
         win::DeleteObject(BMP);
         return false; // the slot keeps what it held; the loader has said why on standard error
+    }
+
+    // Paletted pictures keep their file's depth: their rows come out as 24-bit colours.
+    std::vector<std::uint8_t> converted;
+    if (SBITMAP.bmBitsPixel != 24) {
+        win::BITMAPINFO info{};
+        info.bmiHeader = {sizeof info.bmiHeader, SBITMAP.bmWidth, SBITMAP.bmHeight, 1, 24, win::BI_RGB, 0, 0, 0, 0, 0};
+        converted.resize(static_cast<std::size_t>((SBITMAP.bmWidth * 3 + 3) & ~3) * SBITMAP.bmHeight);
+        const HDC dc = win::CreateCompatibleDC(0);
+        const int rows = win::GetDIBits(dc, BMP, 0, static_cast<UINT>(SBITMAP.bmHeight), converted.data(), &info,
+                                        win::DIB_RGB_COLORS);
+        win::DeleteDC(dc);
+        if (rows != SBITMAP.bmHeight) {
+            win::DeleteObject(BMP);
+            return false;
+        }
+        SBITMAP.bmBits = converted.data();
+        SBITMAP.bmWidthBytes = (SBITMAP.bmWidth * 3 + 3) & ~3;
     }
 
     // Row by row, so that the padding at the end of each row is not taken for pixel bytes.

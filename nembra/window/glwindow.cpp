@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace nembra {
 namespace {
@@ -33,17 +34,21 @@ constexpr UINT kCursorIds[17] = {0,
                                  win::IDC_APPSTARTING,
                                  win::IDC_HELP};
 
-// Cursor and icon files are not read yet: the window falls back to the arrow and the generic icon,
-// and says so.
+// A cursor or icon file that cannot be loaded leaves the arrow or the generic icon; the stand-in has
+// already said why, so the line here only says what the window gets instead.
+std::string Quoted(const char* file) { return file ? "\"" + win::Latin1ToUtf8(file) + "\"" : "(no file name)"; }
+
 HCURSOR CursorFromFile(const char* file) {
-    std::fprintf(stderr, "nembra: cannot load the cursor file \"%s\"; using the arrow\n",
-                 win::Latin1ToUtf8(file).c_str());
+    if (const HCURSOR cursor = win::LoadCursorFromFileA(file))
+        return cursor;
+    std::fprintf(stderr, "nembra: using the arrow cursor instead of %s\n", Quoted(file).c_str());
     return win::LoadCursorA(0, win::IDC_ARROW);
 }
 
 HICON IconFromFile(const char* file) {
-    std::fprintf(stderr, "nembra: cannot load the icon file \"%s\"; using the generic icon\n",
-                 win::Latin1ToUtf8(file).c_str());
+    if (const HICON icon = win::LoadCursorFromFileA(file))
+        return icon;
+    std::fprintf(stderr, "nembra: using the generic icon instead of %s\n", Quoted(file).c_str());
     return win::LoadIconA(0, win::IDI_APPLICATION);
 }
 
