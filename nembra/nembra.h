@@ -548,6 +548,14 @@ void FX_TEXTUREBUMPMAP(float X, float Y, float Z, std::uint32_t OBJNAME, std::in
 // smooth shading, and 2D texturing on (when TEXTURE is false) or as the caller left it.
 void FX_CARTOON(float X, float Y, float Z, float SIZE, std::uint32_t OBJNAME, BYTEBOOL TEXTURE);
 
+// Image hover buttons.
+// The window procedure of the IMAGEBUTTON class, which CREATEOGLWINDOW registers. A button is a child
+// window of that class, created with the control identifier of the caller's choice; it shows the
+// pictures BMPTYPE + "N.BMP" (normal), "H.BMP" (hover) and "P.BMP" (pressed), takes the normal
+// picture's size and its shape without the magenta pixels, and posts WM_COMMAND (identifier, 0) to
+// its parent when clicked.
+LRESULT HOVERBUTTONHANDLER(HWND WND, UINT IMSG, WPARAM WPARAM_, LPARAM LPARAM_);
+
 // Desktop services a calling program uses directly.
 // A modal message box; returns the button chosen (IDOK, IDYES, IDNO). Texts are Latin-1. With no
 // display it writes "caption: text" to standard error and returns the default button.

@@ -324,8 +324,11 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
     XSetWindowAttributes attributes{};
     unsigned long mask = CWEventMask | CWBorderPixel;
     attributes.border_pixel = 0;
+    // OwnerGrabButtonMask: while a button is held without a capture, X would report every pointer event
+    // to the window where the press began; with it, events go to whichever of our windows is under the
+    // pointer, as on the desktop (a press carried onto another window is seen there).
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                            StructureNotifyMask | EnterWindowMask | LeaveWindowMask;
+                            StructureNotifyMask | EnterWindowMask | LeaveWindowMask | OwnerGrabButtonMask;
     if (!child)
         attributes.event_mask |= KeyPressMask | KeyReleaseMask | FocusChangeMask | PropertyChangeMask;
     ::Window xparent = p.root;

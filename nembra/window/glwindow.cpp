@@ -81,7 +81,9 @@ BYTEBOOL WINDOWREGISTER() {
     wc.hbrBackground = win::GetSysColorBrush(win::COLOR_BTNFACE);
     wc.lpszMenuName = nullptr;
     wc.lpszClassName = GLWINDOW_CLASS;
-    return win::RegisterClassA(&wc) != 0;
+    const bool registered = win::RegisterClassA(&wc) != 0;
+    REGISTERHOVERBUTTON();
+    return registered;
 }
 
 HWND WINDOWCREATE(const char* PCAPPLICATIONNAME) {

@@ -14,6 +14,9 @@ BYTEBOOL WINDOWREGISTER();
 HWND WINDOWCREATE(const char* PCAPPLICATIONNAME);
 BYTEBOOL WINDOWINIT(HWND HPARENT);
 
+// Registers the "IMAGEBUTTON" class into WINDOWCLASSEX unless it exists already; a failure is ignored.
+void REGISTERHOVERBUTTON();
+
 // The window procedure of the "GLWindow" class.
 LRESULT GLWNDPROC(HWND WINDOW, UINT AMESSAGE, WPARAM WPARAM_, LPARAM LPARAM_);
 
