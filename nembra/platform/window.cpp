@@ -100,7 +100,8 @@ void SetTitle(Display* dpy, ::Window xid, const std::string& latin1) {
 
 // Frame extents the window manager will put around a decorated window: left, right, top, bottom.
 // Asked for before mapping with _NET_REQUEST_FRAME_EXTENTS; the wait is bounded because some window
-// managers never answer.
+// managers never answer. Two seconds: a window manager that is busy starting up (or a loaded machine)
+// can take longer than half a second.
 bool RequestFrameExtents(Display* dpy, ::Window xid, long extents[4]) {
     Platform& p = P();
     if (!WmSupports(p.atom.NET_REQUEST_FRAME_EXTENTS))
@@ -111,7 +112,7 @@ bool RequestFrameExtents(Display* dpy, ::Window xid, long extents[4]) {
     event.xclient.message_type = p.atom.NET_REQUEST_FRAME_EXTENTS;
     event.xclient.format = 32;
     XSendEvent(dpy, p.root, XFalse, SubstructureNotifyMask | SubstructureRedirectMask, &event);
-    for (int waited = 0; waited < 500; waited += 5) {
+    for (int waited = 0; waited < 2000; waited += 5) {
         Atom type = 0;
         int format = 0;
         unsigned long count = 0, after = 0;
