@@ -5,12 +5,12 @@
 #include <nembra/nembra.h>
 
 #include "bmpfile.h"
+#include "summary.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -84,31 +84,19 @@ void CartoonTextured(benchmark::State& state) {
 }
 BENCHMARK(CartoonTextured)->Unit(benchmark::kMillisecond);
 
-// Prints as usual and keeps each benchmark's time per call for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> msPerCall;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                msPerCall[run.benchmark_name()] = run.real_accumulated_time * 1e3 / static_cast<double>(run.iterations);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     CREATEOGLWINDOW("Nembra effects benchmark", 800, 600, 32, false);
     SetUpScene();
     benchmark::Initialize(&argc, argv);
-    SummaryReporter reporter;
+    benchsupport::SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    const auto plain = reporter.msPerCall.find("PlainPass");
-    if (plain != reporter.msPerCall.end() && plain->second > 0) {
+    const auto plain = reporter.msPerIteration.find("PlainPass");
+    if (plain != reporter.msPerIteration.end() && plain->second > 0) {
         std::printf("\n%-20s %10s %10s\n", "per call", "ms", "x plain");
-        for (const auto& [name, ms] : reporter.msPerCall)
+        for (const auto& [name, ms] : reporter.msPerIteration)
             std::printf("%-20s %10.3f %10.2f\n", name.c_str(), ms, ms / plain->second);
     }
     DELETEOGLWINDOW();

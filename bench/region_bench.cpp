@@ -7,10 +7,12 @@
 #include "nembra/platform/win.h"
 
 #include "bmpfile.h"
+#include "summary.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -112,4 +114,22 @@ BENCHMARK(BM_BitmapToRegion)
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchsupport::SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    // Linear means about 4 from a side of 1024 to one of 2048: four times the pixels and runs.
+    const char* names[] = {"all opaque", "checkerboard", "random blobs"};
+    std::printf("\n%-14s %12s %12s %8s\n", "pattern", "1024 ms", "2048 ms", "ratio");
+    for (const int pattern : {kOpaque, kChecker, kBlobs}) {
+        const std::string prefix = "BM_BitmapToRegion/pattern:" + std::to_string(pattern) + "/side:";
+        const auto small = reporter.msPerIteration.find(prefix + "1024");
+        const auto large = reporter.msPerIteration.find(prefix + "2048");
+        if (small == reporter.msPerIteration.end() || large == reporter.msPerIteration.end() || small->second <= 0)
+            continue;
+        std::printf("%-14s %12.2f %12.2f %8.2f\n", names[pattern], small->second, large->second,
+                    large->second / small->second);
+    }
+    return 0;
+}
