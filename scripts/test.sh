@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Nembra and runs every test (under private Xvfb servers that the tests start themselves).
-# A full run (no arguments) then builds the suites of the file and font parsers once more with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs them; any report fails the run.
+# A full run (no arguments) then builds the suites of the file and font parsers, the effects and the buttons
+# once more with AddressSanitizer and UndefinedBehaviorSanitizer and runs them; any report fails the run.
 # Usage: scripts/test.sh [extra ctest arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,8 +15,8 @@ export LIBGL_ALWAYS_SOFTWARE=1
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
 [ $# -eq 0 ] || exit 0
 
-# The suites that feed files and font data through the stand-in.
-sanitized_suites=(bmp_test texture_test text_test cursor_test region_test bitmaps_test)
+# The suites that feed files and font data through the stand-in, and those of the effects and buttons.
+sanitized_suites=(bmp_test texture_test text_test cursor_test region_test bitmaps_test effects_test button_test)
 asan=$(realpath -m "${NEMBRA_ASAN_BUILD_DIR:-build-asan}")
 cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNEMBRA_WERROR=ON -DNEMBRA_SANITIZE=ON -DNEMBRA_BUILD_BENCH=OFF
 cmake --build "$asan" --target "${sanitized_suites[@]}"
