@@ -6,13 +6,13 @@
 
 #include "bmpfile.h"
 #include "summary.h"
+#include "tempdir.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace nembra;
@@ -22,7 +22,7 @@ namespace {
 GLuint torus = 0;
 
 std::string WriteNoiseBmp(const char* name, std::uint32_t seed) {
-    const std::string path = "/tmp/nembra-bench-" + std::to_string(getpid()) + "-" + name + ".bmp";
+    const std::string path = testsupport::TempDir() / (std::string(name) + ".bmp");
     const auto noise = [seed](int x, int y) {
         return static_cast<std::uint32_t>((static_cast<std::uint32_t>(x * 256 + y) ^ seed) * 2654435761u >> 8);
     };
@@ -41,8 +41,6 @@ void SetUpScene() {
     const std::string colour = WriteNoiseBmp("colour", 2);
     TEXTURELOADID(colour.c_str(), 0);
     INITFX_TEXTUREBUMPMAP(bump.c_str(), colour.c_str(), 0);
-    std::remove(bump.c_str());
-    std::remove(colour.c_str());
     TOROIDEPROP(0, 0.5f, 1.5f, 20, 50); // 50 rings of 20 quads: 2,000 triangles
     torus = TORUS[0];
     glTranslatef(0, 0, -5);

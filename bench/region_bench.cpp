@@ -8,23 +8,20 @@
 
 #include "bmpfile.h"
 #include "summary.h"
+#include "tempdir.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <random>
-#include <stdlib.h>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::uint32_t kMagenta = 0x00FF00FF;
 
@@ -55,24 +52,14 @@ std::vector<std::uint32_t> Colours(Pattern pattern, int side) {
     return c;
 }
 
-// The pictures, written once per process into a directory removed at exit.
+// The pictures, written once per process into the temporary directory removed at exit.
 const std::string& PictureFile(Pattern pattern, int side) {
-    static const struct Directory {
-        fs::path path;
-        Directory() {
-            char name[] = "/tmp/nembra-region-bench-XXXXXX";
-            path = mkdtemp(name) ? fs::path(name) : fs::temp_directory_path();
-        }
-        ~Directory() {
-            if (path != fs::temp_directory_path())
-                fs::remove_all(path);
-        }
-    } directory;
     static std::map<std::pair<int, int>, std::string> files;
     std::string& file = files[{pattern, side}];
     if (file.empty()) {
         const std::vector<std::uint32_t> colours = Colours(pattern, side);
-        file = (directory.path / ("p" + std::to_string(pattern) + "_" + std::to_string(side) + ".bmp")).string();
+        file =
+            (testsupport::TempDir() / ("p" + std::to_string(pattern) + "_" + std::to_string(side) + ".bmp")).string();
         testsupport::WriteFile(
             file,
             testsupport::BmpFile{

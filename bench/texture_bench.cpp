@@ -2,14 +2,13 @@
 #include <nembra/nembra.h>
 
 #include "bmpfile.h"
+#include "tempdir.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace nembra;
@@ -17,7 +16,7 @@ using namespace nembra;
 namespace {
 
 std::string WriteBmp24(int side) {
-    const std::string path = "/tmp/nembra-bench-" + std::to_string(getpid()) + ".bmp";
+    const std::string path = testsupport::TempDir() / "texture.bmp";
     const auto noise = [](int x, int y) { return static_cast<std::uint32_t>((x * 2048 + y) * 2654435761u >> 8); };
     testsupport::WriteFile(
         path,
@@ -36,7 +35,6 @@ void TextureLoad2048(benchmark::State& state) {
     }
     state.counters["MPixel/s"] =
         benchmark::Counter(2048.0 * 2048.0 * state.iterations() / 1e6, benchmark::Counter::kIsRate);
-    std::remove(path.c_str());
 }
 BENCHMARK(TextureLoad2048)->Unit(benchmark::kMillisecond);
 

@@ -5,6 +5,7 @@
 #include "nembra/platform/win.h"
 
 #include "bmpfile.h"
+#include "regions.h"
 #include "tempdir.h"
 #include "xsupport.h"
 
@@ -37,29 +38,8 @@ namespace {
 
 constexpr std::uint32_t kMagenta = 0x00FF00FF; // COLORREF: red 255, green 0, blue 255
 
-struct Box {
-    int left, top, right, bottom;
-    friend bool operator==(const Box&, const Box&) = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Box& b) {
-    return os << "(" << b.left << "," << b.top << "," << b.right << "," << b.bottom << ")";
-}
-
-std::vector<Box> RectsOf(win::HRGN region) {
-    const win::DWORD size = win::GetRegionData(region, 0, nullptr);
-    std::vector<std::uint8_t> bytes(size);
-    auto* data = reinterpret_cast<win::RGNDATA*>(bytes.data());
-    if (size == 0 || win::GetRegionData(region, size, data) != size)
-        return {};
-    std::vector<Box> boxes(data->rdh.nCount);
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        win::RECT r;
-        std::memcpy(&r, data->Buffer + i * sizeof r, sizeof r);
-        boxes[i] = {r.left, r.top, r.right, r.bottom};
-    }
-    return boxes;
-}
+using testsupport::Box;
+using testsupport::RectsOf;
 
 // One region of all the rectangles, made in one ExtCreateRegion call.
 win::HRGN RegionOf(const std::vector<Box>& boxes) {

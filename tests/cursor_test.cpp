@@ -4,7 +4,9 @@
 #include "nembra/platform/curfile.h"
 #include "nembra/platform/win.h"
 #include "curfiles.h"
+#include "bmpfile.h"
 #include "glwindow.h"
+#include "tempdir.h"
 #include "xsupport.h"
 
 #include <nembra/nembra.h>
@@ -14,7 +16,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -24,7 +25,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 using testsupport::cur::Bytes;
@@ -53,9 +53,8 @@ const curfile::Image& OnlyImage(const curfile::File& file) {
 }
 
 std::string WriteTemp(const std::string& name, const Bytes& bytes) {
-    const std::string path = testing::TempDir() + "nembra-cursor-" + std::to_string(getpid()) + "-" + name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const std::string path = testsupport::TempDir() / name;
+    EXPECT_TRUE(testsupport::WriteFile(path, bytes));
     return path;
 }
 

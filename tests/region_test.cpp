@@ -3,6 +3,8 @@
 #include "nembra/platform/region.h"
 #include "nembra/platform/win.h"
 
+#include "regions.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,28 +36,8 @@ win::HRGN MakeRegion(const std::vector<win::RECT>& rects) {
                                 reinterpret_cast<const win::RGNDATA*>(bytes.data()));
 }
 
-struct Box {
-    int left, top, right, bottom;
-    friend bool operator==(const Box&, const Box&) = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Box& b) {
-    return os << "(" << b.left << "," << b.top << "," << b.right << "," << b.bottom << ")";
-}
-
-std::vector<Box> RectsOf(win::HRGN region) {
-    const win::DWORD size = win::GetRegionData(region, 0, nullptr);
-    std::vector<std::uint8_t> bytes(size);
-    auto* data = reinterpret_cast<win::RGNDATA*>(bytes.data());
-    EXPECT_EQ(win::GetRegionData(region, size, data), size);
-    std::vector<Box> boxes(data->rdh.nCount);
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        win::RECT r;
-        std::memcpy(&r, data->Buffer + i * sizeof r, sizeof r);
-        boxes[i] = {r.left, r.top, r.right, r.bottom};
-    }
-    return boxes;
-}
+using testsupport::Box;
+using testsupport::RectsOf;
 
 struct UnionCase {
     const char* name;

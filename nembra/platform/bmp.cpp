@@ -2,16 +2,12 @@
 // paletted, direct-colour, bit-field and RLE pixel data, turned into one 24-bit layout or, for paletted
 // files, into indices of the file's own depth.
 #include "nembra/platform/bmp.h"
+#include "nembra/platform/readfile.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace win::bmp {
 namespace {
@@ -516,21 +512,6 @@ bool DecodeRle(const std::uint8_t* data, std::size_t size, const Header& h, Dept
     return WalkRle(begin, end, h, paint, reason);
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 } // namespace
 
 bool Decode(const std::uint8_t* data, std::size_t size, Image& out, std::string& reason, Depth depth) {
@@ -547,31 +528,9 @@ bool Decode(const std::uint8_t* data, std::size_t size, Image& out, std::string&
 
 bool LoadFile(const char* path, Image& out, std::string& reason, Depth depth) {
     out = Image{};
-    const FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
-        return Refuse(reason, std::string("cannot open: ") + std::strerror(errno));
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0)
-        return Refuse(reason, std::string("cannot read: ") + std::strerror(errno));
-    if (S_ISDIR(info.st_mode))
-        return Refuse(reason, std::string("cannot read: ") + std::strerror(EISDIR));
-    if (!S_ISREG(info.st_mode))
-        return Refuse(reason, "cannot read: not a regular file");
-    if (info.st_size > kMaxFileBytes)
-        return Refuse(reason, "file too large");
-
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(file.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return Refuse(reason, std::string("cannot read: ") + std::strerror(errno));
-        if (got == 0)
-            return Refuse(reason, "cannot read: file shrank while being read");
-        done += static_cast<std::size_t>(got);
-    }
+    std::vector<std::uint8_t> bytes;
+    if (!files::ReadWholeFile(path, kMaxFileBytes, bytes, reason))
+        return false;
     return Decode(bytes.data(), bytes.size(), out, reason, depth);
 }
 

@@ -52,6 +52,9 @@ Bitmap* FindBitmap(HBITMAP bitmap) {
 
 Bitmap* BitmapOf(const DeviceContext* dc) { return dc && dc->memory ? FindBitmap(dc->bitmap) : nullptr; }
 
+// A window's context has the stock palette until one is selected into it.
+HPALETTE PaletteOf(const DeviceContext& dc) { return dc.palette ? dc.palette : StockPalette(); }
+
 // Row y of a bottom-up bitmap, counted from the top.
 std::uint8_t* RowFromTop(Bitmap& b, int y) {
     return b.pixels.data() + static_cast<std::size_t>(b.height - 1 - y) * b.stride();
@@ -218,7 +221,7 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
         return 0;
     switch (type) {
     case OBJ_BITMAP: return context->bitmap;
-    case OBJ_PAL: return context->palette ? context->palette : StockPalette();
+    case OBJ_PAL: return PaletteOf(*context);
     case OBJ_FONT: return context->font;
     default: return 0;
     }
@@ -370,7 +373,7 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
     DeviceContext* context = FindDc(dc);
     if (!context || !P().palettes.count(palette))
         return 0;
-    const HPALETTE previous = context->palette ? context->palette : StockPalette();
+    const HPALETTE previous = PaletteOf(*context);
     context->palette = palette;
     return previous;
 }
@@ -379,7 +382,7 @@ UINT RealizePalette(HDC dc) {
     const DeviceContext* context = FindDc(dc);
     if (!context)
         return 0;
-    auto it = P().palettes.find(context->palette ? context->palette : StockPalette());
+    auto it = P().palettes.find(PaletteOf(*context));
     return it == P().palettes.end() ? 0 : static_cast<UINT>(it->second.size());
 }
 

@@ -29,7 +29,8 @@ bool LOADBMPTEXTURE(const char* BMPFILE, std::uint32_t& SLOT, bool SETUNPACK) {
     if (SBITMAP.bmBitsPixel != 24) {
         win::BITMAPINFO info{};
         info.bmiHeader = {sizeof info.bmiHeader, SBITMAP.bmWidth, SBITMAP.bmHeight, 1, 24, win::BI_RGB, 0, 0, 0, 0, 0};
-        converted.resize(static_cast<std::size_t>((SBITMAP.bmWidth * 3 + 3) & ~3) * SBITMAP.bmHeight);
+        const std::int32_t stride = (SBITMAP.bmWidth * 3 + 3) & ~3;
+        converted.resize(static_cast<std::size_t>(stride) * SBITMAP.bmHeight);
         const HDC dc = win::CreateCompatibleDC(0);
         const int rows = win::GetDIBits(dc, BMP, 0, static_cast<UINT>(SBITMAP.bmHeight), converted.data(), &info,
                                         win::DIB_RGB_COLORS);
@@ -39,7 +40,7 @@ bool LOADBMPTEXTURE(const char* BMPFILE, std::uint32_t& SLOT, bool SETUNPACK) {
             return false;
         }
         SBITMAP.bmBits = converted.data();
-        SBITMAP.bmWidthBytes = (SBITMAP.bmWidth * 3 + 3) & ~3;
+        SBITMAP.bmWidthBytes = stride;
     }
 
     // Row by row, so that the padding at the end of each row is not taken for pixel bytes.
