@@ -466,6 +466,12 @@ HWND CREATESTATUSBAR(HWND PARENT);
 // Handles at most one waiting window message; the frame loop calls it once per frame.
 void SETGLMSG();
 
+// Mouse navigation. Left drag turns the scene (XROT, YROT), right drag moves it (DEPTH), free look
+// (MOUSEFREE) turns it with the cursor pinned to the window centre. Once per frame: sets MSPEED to
+// SPEED and applies the navigation to the current matrix as one translation and two rotations in the
+// layout XYZ (GL_M0, GL_MX, GL_MY, GL_MZ); another XYZ only sets MSPEED.
+void SETGLMOUSEMOVE(std::int32_t XYZ, std::int32_t SPEED);
+
 // The 3D perspective view: 45 degrees, near plane 0.1, far plane DEPTH; clear colour (R, G, B, A).
 void OPENGL_INIT(double DEPTH, double A, double R, double G, double B);
 // The 2D orthographic view, 4 units wide; clear colour (R, G, B, A).

@@ -186,8 +186,25 @@ LRESULT GLWNDPROC(HWND WINDOW, UINT AMESSAGE, WPARAM WPARAM_, LPARAM LPARAM_) {
         win::EndPaint(WINDOW, &ps);
         return 0;
     }
-    default: return DefaultPath(WINDOW, AMESSAGE, WPARAM_, LPARAM_);
+    case WM_KEYDOWN:
+        if (ONKEYDOWN(WPARAM_))
+            return 0;
+        break;
+    case WM_KEYUP: ONKEYUP(WPARAM_); break;
+    case WM_CONTEXTMENU: ONCONTEXTMENU(); break;
+    case WM_COMMAND: ONCOMMAND(WINDOW, AMESSAGE, WPARAM_, LPARAM_); return 0;
+    case WM_SYSCOMMAND:
+        if (SUPPRESSEDSYSCOMMAND(WPARAM_))
+            return 0;
+        break;
+    case WM_LBUTTONDOWN: ONLBUTTONDOWN(LPARAM_); break;
+    case WM_LBUTTONUP: ONLBUTTONUP(); break;
+    case WM_RBUTTONDOWN: ONRBUTTONDOWN(LPARAM_); break;
+    case WM_RBUTTONUP: ONRBUTTONUP(); break;
+    case WM_MOUSEMOVE: ONMOUSEMOVE(LPARAM_); break;
+    default: break;
     }
+    return DefaultPath(WINDOW, AMESSAGE, WPARAM_, LPARAM_);
 }
 
 void SETGLMSG() {

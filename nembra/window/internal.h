@@ -20,6 +20,22 @@ void REGISTERHOVERBUTTON();
 // The window procedure of the "GLWindow" class.
 LRESULT GLWNDPROC(HWND WINDOW, UINT AMESSAGE, WPARAM WPARAM_, LPARAM LPARAM_);
 
+// The keyboard and command messages of GLWNDPROC. ONKEYDOWN is true when it has answered the message
+// (Escape), false when the message goes on to the default path.
+bool ONKEYDOWN(WPARAM KEY);
+void ONKEYUP(WPARAM KEY);
+void ONCONTEXTMENU();
+void ONCOMMAND(HWND WINDOW, UINT AMESSAGE, WPARAM WPARAM_, LPARAM LPARAM_);
+// Screen saver and display power-down, which the GL window answers itself.
+bool SUPPRESSEDSYSCOMMAND(WPARAM COMMAND);
+
+// The mouse messages of GLWNDPROC: drags and free look update the navigation state.
+void ONLBUTTONDOWN(LPARAM LPARAM_);
+void ONLBUTTONUP();
+void ONRBUTTONDOWN(LPARAM LPARAM_);
+void ONRBUTTONUP();
+void ONMOUSEMOVE(LPARAM LPARAM_);
+
 // The BMP texture upload shared by the texture slots and the bump-map slots: loads the file, gives SLOT
 // a new texture name, binds it with linear filters and repeat wrap, and uploads level 0 as GL_RGB.
 // SETUNPACK also sets the pixel-store unpack state the bitmap rows need. A file that cannot be loaded
