@@ -1,11 +1,15 @@
 // nembra-xdriver: lets shell scripts drive a program under Xvfb the way a user would.
 #include "xsupport.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -16,7 +20,9 @@ constexpr const char* usage =
     "  screenshot TITLE OUT.png             capture that window's contents as a PNG\n"
     "  close TITLE                          send the window manager's close request to that window\n"
     "  geometry TITLE                       print the window's root position and size: X Y W H\n"
-    "  probe                                exit 0 if the display can be opened\n";
+    "  probe                                exit 0 if the display can be opened\n"
+    "  count-colour IN.png RRGGBB TOLERANCE print how many pixels are within TOLERANCE of the colour\n"
+    "                                       in every channel, and the picture's pixel count (no display)\n";
 
 constexpr auto lookupTimeout = std::chrono::seconds(5);
 
@@ -28,6 +34,32 @@ int fail(const std::string& message) {
 int usageError(const std::string& message) {
     std::fprintf(stderr, "nembra-xdriver: %s\n%s", message.c_str(), usage);
     return 2;
+}
+
+// Lets a script check a screenshot for what it should show without an image library of its own.
+int countColour(const std::string& path, const std::string& hex, const std::string& toleranceText) {
+    if (hex.size() != 6 || !std::all_of(hex.begin(), hex.end(), [](unsigned char c) { return std::isxdigit(c); }))
+        return usageError("bad colour \"" + hex + "\" (RRGGBB in hex)");
+    const unsigned long rgbValue = std::strtoul(hex.c_str(), nullptr, 16);
+    char* end = nullptr;
+    const long tolerance = std::strtol(toleranceText.c_str(), &end, 10);
+    if (toleranceText.empty() || *end != '\0' || tolerance < 0 || tolerance > 255)
+        return usageError("bad tolerance \"" + toleranceText + "\" (0 to 255)");
+    std::vector<std::uint8_t> rgb;
+    int width = 0, height = 0;
+    if (!xsupport::readPng(path, rgb, width, height))
+        return fail("cannot read " + path);
+    const int wanted[3] = {static_cast<int>(rgbValue >> 16 & 0xFF), static_cast<int>(rgbValue >> 8 & 0xFF),
+                           static_cast<int>(rgbValue & 0xFF)};
+    long matching = 0;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        bool near = true;
+        for (int c = 0; c < 3; ++c)
+            near = near && std::abs(rgb[i + c] - wanted[c]) <= tolerance;
+        matching += near;
+    }
+    std::printf("%ld %ld\n", matching, static_cast<long>(width) * height);
+    return 0;
 }
 
 int run(int argc, char** argv) {
@@ -42,8 +74,8 @@ int run(int argc, char** argv) {
         const char* name;
         int min, max;
     };
-    static constexpr Arity commands[] = {{"wait-window", 1, 2}, {"key", 1, 1},      {"screenshot", 2, 2},
-                                         {"close", 1, 1},       {"geometry", 1, 1}, {"probe", 0, 0}};
+    static constexpr Arity commands[] = {{"wait-window", 1, 2}, {"key", 1, 1},   {"screenshot", 2, 2},  {"close", 1, 1},
+                                         {"geometry", 1, 1},    {"probe", 0, 0}, {"count-colour", 3, 3}};
     const Arity* arity = nullptr;
     for (const auto& c : commands)
         if (command == c.name)
@@ -52,6 +84,9 @@ int run(int argc, char** argv) {
         return usageError("unknown command \"" + command + "\"");
     if (argc - 2 < arity->min || argc - 2 > arity->max)
         return usageError("wrong number of arguments for " + command);
+
+    if (command == "count-colour")
+        return countColour(argv[2], argv[3], argv[4]);
 
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display)
