@@ -15,8 +15,10 @@ export LIBGL_ALWAYS_SOFTWARE=1
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
 [ $# -eq 0 ] || exit 0
 
-# The suites that feed files and font data through the stand-in, and those of the effects and buttons.
-sanitized_suites=(bmp_test texture_test text_test cursor_test region_test bitmaps_test effects_test button_test)
+# The suites that feed files and font data through the stand-in, and those of the effects, buttons,
+# keyboard and navigation, and the demo's scene and images.
+sanitized_suites=(bmp_test texture_test text_test cursor_test region_test bitmaps_test effects_test button_test
+  keyboard_test navigation_test scene_test images_test)
 asan=$(realpath -m "${NEMBRA_ASAN_BUILD_DIR:-build-asan}")
 cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNEMBRA_WERROR=ON -DNEMBRA_SANITIZE=ON -DNEMBRA_BUILD_BENCH=OFF
 cmake --build "$asan" --target "${sanitized_suites[@]}"
