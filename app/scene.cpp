@@ -2,6 +2,8 @@
 
 #include "images.h"
 
+#include <string>
+
 namespace demo {
 
 std::uint32_t BASE = 0;
@@ -13,12 +15,16 @@ namespace {
 using namespace nembra;
 
 void OPENGL_TEXTURE() {
-    TEXTURELOADID(FINDIMAGE(STONEBLOCKS_BMP).c_str(), T_BASE);
-    TEXTURELOADID(FINDIMAGE(PIETRE_BMP).c_str(), T_CAPITELLO);
-    TEXTURELOADID(FINDIMAGE(GRAY11_BMP).c_str(), T_COLONNA);
-    INITFX_TEXTUREBUMPMAP(FINDIMAGE(STONEBLOCKS_BMAP_BMP).c_str(), FINDIMAGE(STONEBLOCKS_BMP).c_str(), T_BASE);
-    INITFX_TEXTUREBUMPMAP(FINDIMAGE(PIETRE_BMAP_BMP).c_str(), FINDIMAGE(PIETRE_BMP).c_str(), T_CAPITELLO);
-    INITFX_TEXTUREBUMPMAP(FINDIMAGE(GRAY11_BMAP_BMP).c_str(), FINDIMAGE(GRAY11_BMP).c_str(), T_COLONNA);
+    // Each colour image is loaded twice, as a texture slot and as the colour half of a bump slot; it is
+    // looked for once.
+    const std::string stoneblocks = FINDIMAGE(STONEBLOCKS_BMP), pietre = FINDIMAGE(PIETRE_BMP),
+                      gray11 = FINDIMAGE(GRAY11_BMP);
+    TEXTURELOADID(stoneblocks.c_str(), T_BASE);
+    TEXTURELOADID(pietre.c_str(), T_CAPITELLO);
+    TEXTURELOADID(gray11.c_str(), T_COLONNA);
+    INITFX_TEXTUREBUMPMAP(FINDIMAGE(STONEBLOCKS_BMAP_BMP).c_str(), stoneblocks.c_str(), T_BASE);
+    INITFX_TEXTUREBUMPMAP(FINDIMAGE(PIETRE_BMAP_BMP).c_str(), pietre.c_str(), T_CAPITELLO);
+    INITFX_TEXTUREBUMPMAP(FINDIMAGE(GRAY11_BMAP_BMP).c_str(), gray11.c_str(), T_COLONNA);
 }
 
 // Every part halves its texture coordinates, so each image covers twice the surface before it repeats.

@@ -2,6 +2,7 @@
 // off by SETGLMSG; and the command, context-menu and system-command messages as SendMessageA delivers them to the
 // window procedure.
 #include "xsupport.h"
+#include "pump.h"
 
 #include <nembra/nembra.h>
 
@@ -22,6 +23,7 @@
 
 using namespace nembra;
 using namespace std::chrono_literals;
+using testsupport::PumpUntil;
 
 namespace {
 
@@ -61,21 +63,6 @@ std::string KeysSeen() {
         if (s.message >= WM_KEYDOWN && s.message <= WM_SYSKEYUP)
             text += " " + std::to_string(s.message) + ":" + std::to_string(s.wParam);
     return text;
-}
-
-// SETGLMSG one message at a time until `done` holds (checked before each message, so a test can stop right after the
-// message it waits for); false when the time is up first.
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 3s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        if (win::PeekMessageA(nullptr, 0, 0, 0, win::PM_NOREMOVE))
-            SETGLMSG();
-        else
-            std::this_thread::sleep_for(1ms);
-    }
-    return true;
 }
 
 std::vector<LONGBOOL> KeyTable() {

@@ -2,6 +2,8 @@
 // SETGLMSG, and the modelview matrix SETGLMOUSEMOVE builds from the result.
 #include "glwindow.h"
 #include "xsupport.h"
+#include "matrices.h"
+#include "pump.h"
 
 #include <nembra/nembra.h>
 
@@ -20,6 +22,12 @@
 
 using namespace nembra;
 using namespace std::chrono_literals;
+using testsupport::Identity;
+using testsupport::Matrix;
+using testsupport::Product;
+using testsupport::PumpUntil;
+using testsupport::Rotation;
+using testsupport::Translation;
 
 namespace {
 
@@ -31,21 +39,6 @@ constexpr int kCentreX = kWidth / 2;
 constexpr int kCentreY = kHeight / 2;
 constexpr int kLeft = 1;
 constexpr int kRight = 3;
-
-// SETGLMSG one message at a time until `done` holds (checked before each message, so a test can stop right after the
-// message it waits for); false when the time is up first.
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 3s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        if (win::PeekMessageA(nullptr, 0, 0, 0, win::PM_NOREMOVE))
-            SETGLMSG();
-        else
-            std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 void SetSpeed(int speed) {
     glPushMatrix();
@@ -300,40 +293,6 @@ TEST_F(Navigation, FreeLookTurnsWithTheCursorPinnedToTheCentre) {
     }
 }
 
-// Column-major 4 x 4 matrices, as GL stores them, built from the rotation and translation formulas.
-using Matrix = std::array<double, 16>;
-
-Matrix Identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
-
-Matrix Product(const Matrix& a, const Matrix& b) {
-    Matrix m{};
-    for (int column = 0; column < 4; ++column)
-        for (int row = 0; row < 4; ++row)
-            for (int k = 0; k < 4; ++k)
-                m[column * 4 + row] += a[k * 4 + row] * b[column * 4 + k];
-    return m;
-}
-
-Matrix Translation(const TGLVERTEX& t) {
-    Matrix m = Identity();
-    m[12] = t.X;
-    m[13] = t.Y;
-    m[14] = t.Z;
-    return m;
-}
-
-// Rotation by `degrees` about the unit axis u: cos I + (1 - cos) u u^T + sin [u]x.
-Matrix Rotation(double degrees, std::array<double, 3> u) {
-    const double angle = degrees * std::acos(-1.0) / 180.0;
-    const double c = std::cos(angle), s = std::sin(angle);
-    const double cross[3][3] = {{0, -u[2], u[1]}, {u[2], 0, -u[0]}, {-u[1], u[0], 0}};
-    Matrix m = Identity();
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column)
-            m[column * 4 + row] = (row == column ? c : 0) + (1 - c) * u[row] * u[column] + s * cross[row][column];
-    return m;
-}
-
 struct LayoutCase {
     const char* name;
     std::int32_t layout;
@@ -365,9 +324,11 @@ TEST_F(Navigation, SetGlMouseMoveMultipliesTheLayoutsMatrix) {
         float gl[16];
         glGetFloatv(GL_MODELVIEW_MATRIX, gl);
 
-        const Matrix expected = c.moves ? Product(Product(Translation(c.translation), Rotation(kXrot, c.xrotAxis)),
-                                                  Rotation(kYrot, c.yrotAxis))
-                                        : Identity();
+        const Matrix expected = c.moves
+                                    ? Product(Product(Translation(c.translation.X, c.translation.Y, c.translation.Z),
+                                                      Rotation(kXrot, c.xrotAxis)),
+                                              Rotation(kYrot, c.yrotAxis))
+                                    : Identity();
         for (int i = 0; i < 16; ++i)
             EXPECT_NEAR(gl[i], expected[i], 1e-5)
                 << "element " << i << " (column " << i / 4 << ", row " << i % 4 << ")";

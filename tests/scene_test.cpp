@@ -3,6 +3,7 @@
 
 #include "glrecorder.h"
 #include "glwindow.h"
+#include "matrices.h"
 #include "scene.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,8 @@ using namespace nembra;
 
 namespace {
 
-using Matrix = std::array<float, 16>; // column-major, as the GL keeps it
+using testsupport::GlMatrix;
+using testsupport::Matrix;
 
 // The demo's start-up after its question, once per test process.
 void EnsureScene() {
@@ -33,33 +35,10 @@ void EnsureScene() {
     built = true;
 }
 
-Matrix Get(GLenum which) {
-    Matrix m{};
-    glGetFloatv(which, m.data());
-    return m;
-}
-
 GLint GetInt(GLenum which) {
     GLint value = 0;
     glGetIntegerv(which, &value);
     return value;
-}
-
-Matrix Multiply(const Matrix& a, const Matrix& b) {
-    Matrix r{};
-    for (int col = 0; col < 4; ++col)
-        for (int row = 0; row < 4; ++row)
-            for (int k = 0; k < 4; ++k)
-                r[col * 4 + row] += a[k * 4 + row] * b[col * 4 + k];
-    return r;
-}
-
-Matrix Translation(float x, float y, float z) { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1}; }
-
-// A rotation about the x axis by DEGREES (the only axis the frame's camera turns about).
-Matrix RotationX(float degrees) {
-    const float c = std::cos(degrees * 3.14159265f / 180), s = std::sin(degrees * 3.14159265f / 180);
-    return {1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1};
 }
 
 void ExpectMatrix(const Matrix& actual, const Matrix& expected, const char* what) {
@@ -212,12 +191,12 @@ TEST(SceneLists, LeaveTheMatricesAndTheMatrixModeAsTheyFoundThem) {
         glLoadIdentity();
         glTranslatef(1, 2, -30);
         glRotatef(33, 0, 1, 0);
-        const Matrix modelview = Get(GL_MODELVIEW_MATRIX), texture = Get(GL_TEXTURE_MATRIX);
+        const Matrix modelview = GlMatrix(GL_MODELVIEW_MATRIX), texture = GlMatrix(GL_TEXTURE_MATRIX);
         const GLint modelviewDepth = GetInt(GL_MODELVIEW_STACK_DEPTH), textureDepth = GetInt(GL_TEXTURE_STACK_DEPTH);
         glCallList(list);
         EXPECT_EQ(GetInt(GL_MATRIX_MODE), GL_MODELVIEW);
-        ExpectMatrix(Get(GL_MODELVIEW_MATRIX), modelview, "modelview");
-        ExpectMatrix(Get(GL_TEXTURE_MATRIX), texture, "texture");
+        ExpectMatrix(GlMatrix(GL_MODELVIEW_MATRIX), modelview, "modelview");
+        ExpectMatrix(GlMatrix(GL_TEXTURE_MATRIX), texture, "texture");
         EXPECT_EQ(GetInt(GL_MODELVIEW_STACK_DEPTH), modelviewDepth);
         EXPECT_EQ(GetInt(GL_TEXTURE_STACK_DEPTH), textureDepth);
     }
@@ -314,11 +293,13 @@ TEST(SceneFrame, LeavesTheStateTheNextFrameBuildsOn) {
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
     EXPECT_EQ(GetInt(GL_MATRIX_MODE), GL_MODELVIEW);
-    Matrix fog{};
+    std::array<float, 4> fog{};
     glGetFloatv(GL_FOG_COLOR, fog.data());
     EXPECT_FLOAT_EQ(fog[0], 0.65f);
     EXPECT_FLOAT_EQ(fog[3], 0.0f);
     // The camera: 40 ahead, 12 down, z turned upright; the navigation at rest adds nothing.
-    ExpectMatrix(Get(GL_MODELVIEW_MATRIX), Multiply(Translation(0, -12, -40), RotationX(-90)), "camera");
+    ExpectMatrix(GlMatrix(GL_MODELVIEW_MATRIX),
+                 testsupport::Product(testsupport::Translation(0, -12, -40), testsupport::Rotation(90, {-1, 0, 0})),
+                 "camera");
     EXPECT_EQ(MSPEED, 2);
 }

@@ -86,33 +86,27 @@ void ONMOUSEMOVE(LPARAM LPARAM_) {
 
 void SETGLMOUSEMOVE(std::int32_t XYZ, std::int32_t SPEED) {
     MSPEED = SPEED;
-    switch (XYZ) {
-    case GL_M0:
-        MY = {0, 0, -DEPTH};
-        glTranslatef(0, 0, -DEPTH);
-        glRotatef(XROT, 1, 0, 0);
-        glRotatef(YROT, 0, 1, 0);
-        break;
-    case GL_MX:
-        MY = {0, -DEPTH, 0};
-        glTranslatef(0, -DEPTH, 0);
-        glRotatef(XROT, 1, 0, 0);
-        glRotatef(YROT, 0, 0, 1);
-        break;
-    case GL_MY:
-        MY = {-DEPTH, 0, 0};
-        glTranslatef(-DEPTH, 0, 0);
-        glRotatef(XROT, 0, 0, -1);
-        glRotatef(YROT, 0, 1, 0);
-        break;
-    case GL_MZ:
-        MY = {0, 0, -DEPTH};
-        glTranslatef(0, 0, -DEPTH);
-        glRotatef(XROT, 0, 1, 0);
-        glRotatef(YROT, 1, 0, 0);
-        break;
-    default: break; // an unknown layout only sets the speed
-    }
+    // Per layout: the axis (0 x, 1 y, 2 z) the scene moves back along, and the axes of the XROT and
+    // YROT turns.
+    struct Layout {
+        int along;
+        float xrotAxis[3], yrotAxis[3];
+    };
+    static constexpr Layout kLayouts[] = {
+        {2, {1, 0, 0}, {0, 1, 0}},  // GL_M0
+        {1, {1, 0, 0}, {0, 0, 1}},  // GL_MX
+        {0, {0, 0, -1}, {0, 1, 0}}, // GL_MY
+        {2, {0, 1, 0}, {1, 0, 0}},  // GL_MZ
+    };
+    if (XYZ < GL_M0 || XYZ > GL_MZ)
+        return; // an unknown layout only sets the speed
+    const Layout& l = kLayouts[XYZ];
+    float move[3] = {0, 0, 0};
+    move[l.along] = -DEPTH;
+    MY = {move[0], move[1], move[2]};
+    glTranslatef(move[0], move[1], move[2]);
+    glRotatef(XROT, l.xrotAxis[0], l.xrotAxis[1], l.xrotAxis[2]);
+    glRotatef(YROT, l.yrotAxis[0], l.yrotAxis[1], l.yrotAxis[2]);
 }
 
 } // namespace nembra
